@@ -1,0 +1,256 @@
+#include "core/db/Schema.h"
+
+#include "core/db/Database.h"
+#include "core/store/Password.h"
+
+#include <QSqlRecord>
+#include <QStringList>
+
+namespace selvo::db {
+
+namespace {
+
+// Engine-neutral DDL: the tokens below are replaced per engine.
+//   @ID@     generated integer primary key    @DOUBLE@  8-byte float
+//   @DATE@   local date-time                   @NOW@     local time of insertion
+const char* const kBaseSchema[] = {
+    R"(CREATE TABLE IF NOT EXISTS tb_manager (
+        ID @ID@, UID text, PWD text, SalesManCode text, TrueName text, Phone text,
+        UserType integer DEFAULT 2, state integer DEFAULT 0, pwdWarn text))",
+    R"(CREATE TABLE IF NOT EXISTS tb_members (
+        ID @ID@, MemberCode text, TrueName text, FirstSpell text, MobilePhone text,
+        Sex integer DEFAULT -1, BirthDay @DATE@, IsLuner integer DEFAULT 0, QQ text, Email text, IdCard text,
+        Integral integer NOT NULL DEFAULT 0, Cumulative @DOUBLE@ NOT NULL DEFAULT 0,
+        Balance @DOUBLE@ NOT NULL DEFAULT 0, Remark text, UserState integer NOT NULL DEFAULT 0, photo text,
+        AddDate @DATE@ DEFAULT @NOW@, LastEditDate @DATE@))",
+    R"(CREATE TABLE IF NOT EXISTS tb_product (
+        ID @ID@, PrdCode text, PrdName text, FirstSpell text, Price @DOUBLE@ DEFAULT 0,
+        PurchasePrice @DOUBLE@ DEFAULT 0, PrdType integer DEFAULT 0, MeasuringUnit text,
+        MustIntNum integer DEFAULT 0, PrdInventory @DOUBLE@ NOT NULL DEFAULT 0, State integer DEFAULT 1,
+        PrdProperty integer DEFAULT 1, LastEditDate @DATE@, AddDate @DATE@ DEFAULT @NOW@))",
+    R"(CREATE TABLE IF NOT EXISTS tb_productTypes (ID @ID@, Pid integer DEFAULT 0, PrdTypeName text))",
+    R"(CREATE TABLE IF NOT EXISTS tb_Units (ID @ID@, Units text))",
+    R"(CREATE TABLE IF NOT EXISTS tb_orders (
+        ID @ID@, OrderNo text NOT NULL, MemID integer DEFAULT -1, SaleManID integer, TotalPrice @DOUBLE@ DEFAULT 0,
+        RealTotalPrice @DOUBLE@ DEFAULT 0, PrdPurchasePrice @DOUBLE@ DEFAULT 0, Profits @DOUBLE@ DEFAULT 0,
+        PrdSum @DOUBLE@ DEFAULT 0, Integral integer DEFAULT 0, GetMoney @DOUBLE@ DEFAULT 0,
+        Change @DOUBLE@ DEFAULT 0, Remark text, SaleDate @DATE@ DEFAULT @NOW@, PayType integer DEFAULT 0,
+        OrderType integer DEFAULT 0, AddDate @DATE@ DEFAULT @NOW@))",
+    R"(CREATE TABLE IF NOT EXISTS tb_order_lines (
+        OrderNo text, MemID integer, SaleManID integer, PrdCode text, PrdName text, PrdPrice @DOUBLE@,
+        PrdNum @DOUBLE@, DisCount @DOUBLE@, DisCountPrice @DOUBLE@, PrdPurchasePrice @DOUBLE@,
+        Profits @DOUBLE@, TotalPrice @DOUBLE@, Integral integer DEFAULT 0, PayType integer DEFAULT 0,
+        SaleDate @DATE@ DEFAULT @NOW@))",
+    R"(CREATE TABLE IF NOT EXISTS tb_TopupRecord (
+        MemID integer, SaleManID integer, Amount @DOUBLE@ DEFAULT 0, Giving @DOUBLE@ DEFAULT 0,
+        Total @DOUBLE@ DEFAULT 0, BefBalance @DOUBLE@ DEFAULT 0, AftBalance @DOUBLE@ DEFAULT 0,
+        OpType integer, Remark text, AddDate @DATE@ DEFAULT @NOW@))",
+    R"(CREATE TABLE IF NOT EXISTS tb_OpRecord (SaleManID integer, Content text, AddDate @DATE@ DEFAULT @NOW@))",
+    R"(CREATE TABLE IF NOT EXISTS tb_prdnum_record (
+        SaleManID integer, prdCode text, addNum @DOUBLE@, addType integer, addDate @DATE@ DEFAULT @NOW@,
+        Remark text))",
+    R"(CREATE TABLE IF NOT EXISTS tb_StorageIn_His (
+        StoreInCode text, SaleManID integer, totalPrice @DOUBLE@ DEFAULT 0, IsPay integer DEFAULT 0,
+        addDate @DATE@ DEFAULT @NOW@, IsReturn integer DEFAULT 0))",
+    R"(CREATE TABLE IF NOT EXISTS tb_StorageIn_His_details (
+        StoreInCode text, PrdCode text, InPrice @DOUBLE@, InNum @DOUBLE@, SaleManID integer,
+        addDate @DATE@ DEFAULT @NOW@, IsReturn integer DEFAULT 0, DisCountPrice @DOUBLE@, DisCount @DOUBLE@))",
+    R"(CREATE TABLE IF NOT EXISTS tb_StoreInfo (
+        id @ID@, StoreName text, Location text, Website text, Phone text, Announcement text, piaoInfo text,
+        YuanToInteral integer DEFAULT 1, InteralToYuan integer DEFAULT 100, SpecialOffer integer DEFAULT 0))",
+
+    // Every column the screens filter, join or sort on.
+    "CREATE UNIQUE INDEX IF NOT EXISTS ux_manager_uid ON tb_manager(UID)",
+    "CREATE INDEX IF NOT EXISTS ix_manager_code ON tb_manager(SalesManCode)",
+    "CREATE INDEX IF NOT EXISTS ix_members_mobile ON tb_members(MobilePhone)",
+    "CREATE INDEX IF NOT EXISTS ix_members_code ON tb_members(MemberCode)",
+    "CREATE INDEX IF NOT EXISTS ix_members_idcard ON tb_members(IdCard)",
+    "CREATE INDEX IF NOT EXISTS ix_members_name ON tb_members(TrueName)",
+    "CREATE INDEX IF NOT EXISTS ix_members_spell ON tb_members(FirstSpell)",
+    "CREATE INDEX IF NOT EXISTS ix_members_state ON tb_members(UserState, ID)",
+    "CREATE INDEX IF NOT EXISTS ix_members_adddate ON tb_members(AddDate)",
+    "CREATE UNIQUE INDEX IF NOT EXISTS ux_product_code ON tb_product(PrdCode)",
+    "CREATE INDEX IF NOT EXISTS ix_product_name ON tb_product(PrdName)",
+    "CREATE INDEX IF NOT EXISTS ix_product_spell ON tb_product(FirstSpell)",
+    "CREATE INDEX IF NOT EXISTS ix_product_type ON tb_product(PrdType, State)",
+    "CREATE INDEX IF NOT EXISTS ix_product_state ON tb_product(State, ID)",
+    "CREATE INDEX IF NOT EXISTS ix_product_adddate ON tb_product(AddDate)",
+    "CREATE INDEX IF NOT EXISTS ix_types_pid ON tb_productTypes(Pid)",
+    "CREATE INDEX IF NOT EXISTS ix_types_name ON tb_productTypes(PrdTypeName)",
+    "CREATE UNIQUE INDEX IF NOT EXISTS ux_orders_no ON tb_orders(OrderNo)",
+    "CREATE INDEX IF NOT EXISTS ix_orders_mem ON tb_orders(MemID)",
+    "CREATE INDEX IF NOT EXISTS ix_orders_saleman ON tb_orders(SaleManID)",
+    "CREATE INDEX IF NOT EXISTS ix_orders_saledate ON tb_orders(SaleDate)",
+    "CREATE INDEX IF NOT EXISTS ix_orders_adddate ON tb_orders(AddDate)",
+    "CREATE INDEX IF NOT EXISTS ix_lines_order ON tb_order_lines(OrderNo)",
+    "CREATE INDEX IF NOT EXISTS ix_lines_prd ON tb_order_lines(PrdCode)",
+    "CREATE INDEX IF NOT EXISTS ix_lines_mem ON tb_order_lines(MemID)",
+    "CREATE INDEX IF NOT EXISTS ix_lines_saledate ON tb_order_lines(SaleDate)",
+    "CREATE INDEX IF NOT EXISTS ix_topup_mem ON tb_TopupRecord(MemID)",
+    "CREATE INDEX IF NOT EXISTS ix_topup_adddate ON tb_TopupRecord(AddDate)",
+    "CREATE INDEX IF NOT EXISTS ix_oprecord_adddate ON tb_OpRecord(AddDate)",
+    "CREATE INDEX IF NOT EXISTS ix_oprecord_saleman ON tb_OpRecord(SaleManID)",
+    "CREATE INDEX IF NOT EXISTS ix_prdnum_code ON tb_prdnum_record(prdCode, addDate)",
+    "CREATE UNIQUE INDEX IF NOT EXISTS ux_storein_code ON tb_StorageIn_His(StoreInCode)",
+    "CREATE INDEX IF NOT EXISTS ix_storein_adddate ON tb_StorageIn_His(addDate)",
+    "CREATE INDEX IF NOT EXISTS ix_storein_details_code ON tb_StorageIn_His_details(StoreInCode)",
+    "CREATE INDEX IF NOT EXISTS ix_storein_details_prd ON tb_StorageIn_His_details(PrdCode)",
+};
+
+QString dialect(Database& db, const char* ddl) {
+    QString s = QString::fromUtf8(ddl);
+    if (db.engine() == Engine::Postgres) {
+        s.replace(QLatin1String("@ID@"), QLatin1String("integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY"));
+        s.replace(QLatin1String("@DOUBLE@"), QLatin1String("double precision"));
+        s.replace(QLatin1String("@DATE@"), QLatin1String("timestamp(0) without time zone"));
+        s.replace(QLatin1String("@NOW@"), QLatin1String("LOCALTIMESTAMP(0)"));
+    } else {
+        s.replace(QLatin1String("@ID@"), QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT"));
+        s.replace(QLatin1String("@DOUBLE@"), QLatin1String("REAL"));
+        s.replace(QLatin1String("@DATE@"), QLatin1String("TEXT"));
+        s.replace(QLatin1String("@NOW@"), QLatin1String("(datetime('now','localtime'))"));
+    }
+    return s;
+}
+
+bool tableIsEmpty(Database& db, const QString& table) {
+    auto v = db.scalar(QStringLiteral("SELECT count(*) FROM ") + table);
+    return v && v->toLongLong() == 0;
+}
+
+bool migrateTo1(Database& db) {
+    for (const char* ddl : kBaseSchema) {
+        if (!db.exec(dialect(db, ddl)))
+            return false;
+    }
+    if (tableIsEmpty(db, QStringLiteral("tb_manager"))) {
+        const QString hash = HashPassword(QStringLiteral("admin"));
+        if (hash.isEmpty())
+            return false;
+        if (!db.exec(QStringLiteral("INSERT INTO tb_manager(ID, UID, PWD, SalesManCode, TrueName, Phone, UserType, "
+                                    "state, pwdWarn) VALUES(1, ?, ?, ?, ?, ?, 0, 0, ?)"),
+                     {QStringLiteral("admin"), hash, QStringLiteral("0001"), QStringLiteral("管理员"), QString(),
+                      QString()}))
+            return false;
+        // The row above set ID 1 by hand; move PostgreSQL's identity past it.
+        if (db.engine() == Engine::Postgres &&
+            !db.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('tb_manager','id'), "
+                                    "(SELECT max(id) FROM tb_manager))")))
+            return false;
+    }
+    if (tableIsEmpty(db, QStringLiteral("tb_StoreInfo")) &&
+        !db.exec(QStringLiteral("INSERT INTO tb_StoreInfo(StoreName, Location, Website, Phone, Announcement, "
+                                "piaoInfo, YuanToInteral, InteralToYuan, SpecialOffer) "
+                                "VALUES('', '', '', '', '', '', 1, 100, 0)")))
+        return false;
+    if (tableIsEmpty(db, QStringLiteral("tb_Units")) &&
+        !db.exec(QStringLiteral("INSERT INTO tb_Units(Units) VALUES(?)"), {defaultUnits()}))
+        return false;
+    return true;
+}
+
+using Step = bool (*)(Database&);
+const Step kSteps[] = {migrateTo1};
+static_assert(std::size(kSteps) == kSchemaVersion, "one migration step per schema version");
+
+bool ensureVersionTable(Database& db) {
+    return db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tb_SchemaVersion(Version integer NOT NULL)"));
+}
+
+} // namespace
+
+QString defaultUnits() {
+    return QStringLiteral("个|件|盒|瓶|包|袋|箱|支|条|只|双|套|台|本|张|桶|罐|听|提|卷|斤|公斤|千克|克|米|");
+}
+
+int schemaVersion(Database& db) {
+    const auto exists =
+        db.engine() == Engine::Sqlite
+            ? db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'tb_SchemaVersion'"))
+            : db.scalar(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema() AND "
+                                       "tablename = 'tb_schemaversion'"));
+    if (!exists)
+        return -1;
+    if (exists->toInt() == 0)
+        return 0;
+    auto v = db.scalar(QStringLiteral("SELECT max(Version) FROM tb_SchemaVersion"));
+    if (!v)
+        return -1;
+    return v->isNull() ? 0 : v->toInt();
+}
+
+MigrateResult migrate(Database& db, QString* message) {
+    const int current = schemaVersion(db);
+    if (current < 0) {
+        if (message)
+            *message = db.lastError();
+        return MigrateResult::Failed;
+    }
+    if (current > kSchemaVersion) {
+        if (message)
+            *message = QStringLiteral("数据库由较新版本的程序创建（数据结构版本 %1，本程序支持到 %2），"
+                                      "请升级本程序后再使用。")
+                           .arg(current)
+                           .arg(kSchemaVersion);
+        return MigrateResult::TooNew;
+    }
+    // WAL lets one till read while another writes; it is a property of the file, so it is set
+    // only once the file is known to be ours.
+    if (db.engine() == Engine::Sqlite)
+        db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    if (!ensureVersionTable(db)) {
+        if (message)
+            *message = QStringLiteral("无法写入数据库：%1").arg(db.lastError());
+        return MigrateResult::Failed;
+    }
+    for (int version = current + 1; version <= kSchemaVersion; ++version) {
+        const bool ok = runTransaction(db, [&] {
+            if (!kSteps[version - 1](db))
+                return false;
+            if (version == 1)
+                return db.exec(QStringLiteral("INSERT INTO tb_SchemaVersion(Version) VALUES(?)"), {version});
+            return db.exec(QStringLiteral("UPDATE tb_SchemaVersion SET Version = ?"), {version});
+        });
+        if (!ok) {
+            if (message)
+                *message = QStringLiteral("升级数据结构到版本 %1 失败：%2").arg(version).arg(db.lastError());
+            return MigrateResult::Failed;
+        }
+    }
+    UpgradeOrderLines(db);
+    return MigrateResult::Ok;
+}
+
+int ColumnExists(Database& db, const QString& table, const QString& column) {
+    auto q = db.select(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE 1=0"));
+    if (!q)
+        return -1;
+    const QSqlRecord rec = q->record();
+    for (int i = 0; i < rec.count(); ++i) {
+        // PostgreSQL folds unquoted names to lower case; compare as the engine stores them.
+        const QString expected = db.engine() == Engine::Postgres ? column.toLower() : column;
+        if (rec.fieldName(i) == expected)
+            return 1;
+    }
+    return 0;
+}
+
+bool AddColumn(Database& db, const QString& table, const QString& column, const QString& type,
+               const QString& defaultText) {
+    QString engineType = type;
+    const QString t = type.toLower();
+    if (t == QLatin1String("long") || t == QLatin1String("int"))
+        engineType = QStringLiteral("integer");
+    return db.exec(QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" add ") + column + QLatin1Char(' ') +
+                   engineType + QStringLiteral(" default ") + defaultText);
+}
+
+void UpgradeOrderLines(Database& db) {
+    const QString table = QStringLiteral("tb_order_lines");
+    if (ColumnExists(db, table, QStringLiteral("Integral")) == 0)
+        AddColumn(db, table, QStringLiteral("Integral"), QStringLiteral("long"), QStringLiteral("0"));
+    if (ColumnExists(db, table, QStringLiteral("PayType")) == 0)
+        AddColumn(db, table, QStringLiteral("PayType"), QStringLiteral("int"), QStringLiteral("0"));
+}
+
+} // namespace selvo::db

@@ -1,0 +1,76 @@
+#include "gui/app/CSelvoApp.h"
+
+#include "gui/app/CSelvoDlg.h"
+#include "gui/app/Messages.h"
+#include "gui/app/SingleInstance.h"
+#include "core/store/Startup.h"
+
+namespace selvo::gui {
+
+namespace {
+// Core's own messages ("无法读取会员信息" and the like) become message boxes.
+class BoxNotifier final : public Notifier {
+public:
+    void notify(const QString& text) override { Messages::inform(QApplication::activeWindow(), text); }
+};
+BoxNotifier g_boxNotifier;
+} // namespace
+
+CSelvoApp::CSelvoApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("selvo"));
+    setOrganizationName(QStringLiteral("SELVO"));
+    setApplicationDisplayName(Messages::title());
+    setQuitOnLastWindowClosed(false);
+    m_context.notifier = &g_boxNotifier;
+}
+
+CSelvoApp::~CSelvoApp() {
+    m_mainWindow.reset();
+    m_context.db.close();
+}
+
+CSelvoApp* CSelvoApp::instance() { return qobject_cast<CSelvoApp*>(QCoreApplication::instance()); }
+
+int CSelvoApp::start() {
+    m_dataFolder = ResolveDataFolder(applicationDirPath());
+
+    m_instance = std::make_unique<SingleInstance>(m_dataFolder);
+    switch (m_instance->claim()) {
+    case SingleInstance::Outcome::First:
+        break;
+    case SingleInstance::Outcome::ShownOther:
+        return 0;
+    case SingleInstance::Outcome::OtherNotAnswering:
+        Messages::warn(nullptr, QStringLiteral("已有一个实例在运行，但找不到它的主窗口！"));
+        return 1;
+    case SingleInstance::Outcome::Failed:
+        Messages::warn(nullptr, QStringLiteral("创建信标对象失败，程序退出！"));
+        return 1;
+    }
+
+    m_context.op.clear();
+
+    const OpenResult opened = OpenDatabase(m_context, m_dataFolder);
+    if (!opened.ok) {
+        Messages::warn(nullptr, QStringLiteral("打开数据失败！"), opened.detail);
+        Messages::warn(nullptr, QStringLiteral("打开数据库失败！"));
+        return 1;
+    }
+
+    m_boldFont = QFont(QStringList{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans"),
+                                   QStringLiteral("Noto Sans CJK SC")});
+    m_boldFont.setPixelSize(19);
+    m_boldFont.setBold(true);
+    m_largeFont = QFont(QStringList{QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
+                                    QStringLiteral("Noto Sans CJK SC")});
+    m_largeFont.setPixelSize(22);
+    m_largeFont.setBold(true);
+
+    m_mainWindow = std::make_unique<CSelvoDlg>(m_context);
+    connect(m_instance.get(), &SingleInstance::showRequested, m_mainWindow.get(), &CSelvoDlg::showRequested);
+    const bool hidden = arguments().contains(QStringLiteral("-hide"));
+    m_mainWindow->begin(hidden);
+    return -1;
+}
+
+} // namespace selvo::gui

@@ -1,0 +1,83 @@
+#include "gui/app/SingleInstance.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace selvo::gui {
+
+namespace {
+QString key(const QString& dataFolder) {
+    const QByteArray id = (qEnvironmentVariable("USER") + QLatin1Char('|') + QDir::cleanPath(dataFolder)).toUtf8();
+    return QString::fromLatin1(QCryptographicHash::hash(id, QCryptographicHash::Sha1).toHex().left(16));
+}
+const QByteArray kShow = "show\n";
+const QByteArray kShown = "ok\n";
+} // namespace
+
+SingleInstance::SingleInstance(const QString& dataFolder, QObject* parent)
+    : QObject(parent), m_dataFolder(dataFolder) {
+    connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+}
+
+SingleInstance::~SingleInstance() { m_server.close(); }
+
+QString SingleInstance::serverName(const QString& dataFolder) { return QStringLiteral("selvo-") + key(dataFolder); }
+
+QString SingleInstance::lockPath(const QString& dataFolder) {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return QDir(dir).filePath(QStringLiteral("selvo-") + key(dataFolder) + QStringLiteral(".lock"));
+}
+
+SingleInstance::Outcome SingleInstance::claim() {
+    m_lock = std::make_unique<QLockFile>(lockPath(m_dataFolder));
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0)) {
+        QLocalServer::removeServer(serverName(m_dataFolder));
+        m_server.setSocketOptions(QLocalServer::UserAccessOption);
+        return m_server.listen(serverName(m_dataFolder)) ? Outcome::First : Outcome::Failed;
+    }
+    if (m_lock->error() != QLockFile::LockFailedError)
+        return Outcome::Failed;
+    // Another instance holds the lock. It may still be starting: give it a moment to listen.
+    const QDeadlineTimer deadline(3000);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(serverName(m_dataFolder));
+        if (socket.waitForConnected(500)) {
+            socket.write(kShow);
+            socket.flush();
+            while (!deadline.hasExpired() && socket.state() == QLocalSocket::ConnectedState) {
+                if (socket.canReadLine() || socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
+                    if (socket.canReadLine())
+                        return socket.readLine() == kShown ? Outcome::ShownOther : Outcome::OtherNotAnswering;
+                }
+            }
+            return Outcome::OtherNotAnswering;
+        }
+        QThread::msleep(100);
+    }
+    return Outcome::OtherNotAnswering;
+}
+
+void SingleInstance::onNewConnection() {
+    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            while (socket->canReadLine()) {
+                if (socket->readLine() == kShow) {
+                    emit showRequested();
+                    socket->write(kShown);
+                    socket->flush();
+                }
+            }
+        });
+    }
+}
+
+} // namespace selvo::gui
