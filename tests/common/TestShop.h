@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/store/AppContext.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace selvo::test {
+
+// Records what core would have shown in a message box.
+class RecordingNotifier final : public Notifier {
+public:
+    void notify(const QString& text) override { messages << text; }
+    QStringList messages;
+};
+
+// A fresh shop database for one test: a SQLite file in a temporary folder, or a fresh
+// PostgreSQL database when SELVO_TEST_PG names a server (see engineName()).
+// Comes logged in as the administrator (ID 1, role 0).
+class TestShop final {
+public:
+    TestShop();
+    ~TestShop();
+    TestShop(const TestShop&) = delete;
+    TestShop& operator=(const TestShop&) = delete;
+
+    // False (with QTest failure text in error()) when the database could not be made.
+    bool ok() const { return m_ok; }
+    QString error() const { return m_error; }
+    static QString engineName();
+    bool isPostgres() const;
+
+    AppContext ctx;
+    RecordingNotifier notes;
+    QString dataFolder() const { return m_dir.path(); }
+
+    // Small builders for fixtures. Return the new row's ID (-1 on failure).
+    int addMember(const QString& name, const QString& mobile, double balance = 0, int points = 0,
+                  int state = 0, const QString& code = {});
+    int addProduct(const QString& code, const QString& name, double price, double cost = 0, double stock = 0,
+                   int category = 0, int property = 1, int state = 1);
+    int addOperator(const QString& account, const QString& password, int role = 2, int state = 0,
+                    const QString& name = {});
+    qint64 count(const QString& table, const QString& where = {}, const QVariantList& binds = {});
+
+private:
+    QTemporaryDir m_dir;
+    QString m_pgDatabase;
+    bool m_ok = false;
+    QString m_error;
+};
+
+} // namespace selvo::test
