@@ -56,7 +56,7 @@ int TestShop::addOperator(const QString& account, const QString& password, int r
     auto id = ctx.db.insertReturningId(
         QStringLiteral("INSERT INTO tb_manager(UID, PWD, SalesManCode, TrueName, Phone, UserType, state, pwdWarn) "
                        "VALUES(?, ?, ?, ?, '', ?, ?, '')"),
-        {account, HashPassword(password), QStringLiteral("E") + account, name.isEmpty() ? account : name, role,
+        {account, HashPassword(password), QString(QStringLiteral("E") + account), name.isEmpty() ? account : name, role,
          state});
     return id ? int(*id) : -1;
 }
