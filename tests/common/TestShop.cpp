@@ -26,17 +26,24 @@ TestShop::TestShop() {
     m_ok = true;
 }
 
-TestShop::~TestShop() { ctx.db.close(); }
+TestShop::~TestShop() {
+    ctx.db.close();
+}
 
-QString TestShop::engineName() { return QStringLiteral("sqlite"); }
+QString TestShop::engineName() {
+    return QStringLiteral("sqlite");
+}
 
-bool TestShop::isPostgres() const { return ctx.db.engine() == db::Engine::Postgres; }
+bool TestShop::isPostgres() const {
+    return ctx.db.engine() == db::Engine::Postgres;
+}
 
 int TestShop::addMember(const QString& name, const QString& mobile, double balance, int points, int state,
                         const QString& code) {
     auto id = ctx.db.insertReturningId(
-        QStringLiteral("INSERT INTO tb_members(MemberCode, TrueName, FirstSpell, MobilePhone, Sex, IsLuner, "
-                       "Integral, Cumulative, Balance, UserState, photo) VALUES(?, ?, '', ?, -1, 0, ?, 0, ?, ?, '')"),
+        QStringLiteral(
+            "INSERT INTO tb_members(MemberCode, TrueName, FirstSpell, MobilePhone, Sex, IsLuner, "
+            "Integral, Cumulative, Balance, UserState, photo) VALUES(?, ?, '', ?, -1, 0, ?, 0, ?, ?, '')"),
         {code, name, mobile, points, balance, state});
     return id ? int(*id) : -1;
 }
@@ -54,10 +61,11 @@ int TestShop::addProduct(const QString& code, const QString& name, double price,
 int TestShop::addOperator(const QString& account, const QString& password, int role, int state,
                           const QString& name) {
     auto id = ctx.db.insertReturningId(
-        QStringLiteral("INSERT INTO tb_manager(UID, PWD, SalesManCode, TrueName, Phone, UserType, state, pwdWarn) "
-                       "VALUES(?, ?, ?, ?, '', ?, ?, '')"),
-        {account, HashPassword(password), QString(QStringLiteral("E") + account), name.isEmpty() ? account : name, role,
-         state});
+        QStringLiteral(
+            "INSERT INTO tb_manager(UID, PWD, SalesManCode, TrueName, Phone, UserType, state, pwdWarn) "
+            "VALUES(?, ?, ?, ?, '', ?, ?, '')"),
+        {account, HashPassword(password), QString(QStringLiteral("E") + account),
+         name.isEmpty() ? account : name, role, state});
     return id ? int(*id) : -1;
 }
 

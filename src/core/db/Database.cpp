@@ -24,11 +24,17 @@ bool isControlStatement(const QString& sql) {
 Database::Database()
     : m_connectionName(QStringLiteral("selvo-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1))) {}
 
-Database::~Database() { close(); }
+Database::~Database() {
+    close();
+}
 
-QSqlDatabase Database::handle() const { return QSqlDatabase::database(m_connectionName, false); }
+QSqlDatabase Database::handle() const {
+    return QSqlDatabase::database(m_connectionName, false);
+}
 
-bool Database::isOpen() const { return handle().isOpen(); }
+bool Database::isOpen() const {
+    return handle().isOpen();
+}
 
 bool Database::open(const ConnectionConfig& config) {
     close();
@@ -46,8 +52,9 @@ bool Database::open(const ConnectionConfig& config) {
             close();
             return false;
         }
-        db.setConnectOptions(config.readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000;QSQLITE_OPEN_READONLY")
-                                             : QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000"));
+        db.setConnectOptions(config.readOnly
+                                 ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000;QSQLITE_OPEN_READONLY")
+                                 : QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000"));
         if (!db.open()) {
             m_lastError = db.lastError().text();
             m_openFailure = fi.exists() ? OpenFailure::NotADatabase : OpenFailure::CannotCreate;
@@ -94,8 +101,9 @@ bool Database::open(const ConnectionConfig& config) {
             m_openFailure = OpenFailure::BadPassword;
         else if (e.contains(QLatin1String("does not exist")) && e.contains(QLatin1String("database")))
             m_openFailure = OpenFailure::NoSuchDatabase;
-        else if (e.contains(QLatin1String("could not connect")) || e.contains(QLatin1String("connection refused")) ||
-                 e.contains(QLatin1String("timeout")) || e.contains(QLatin1String("could not translate host")) ||
+        else if (e.contains(QLatin1String("could not connect")) ||
+                 e.contains(QLatin1String("connection refused")) || e.contains(QLatin1String("timeout")) ||
+                 e.contains(QLatin1String("could not translate host")) ||
                  e.contains(QLatin1String("no such file or directory")))
             m_openFailure = OpenFailure::ServerUnreachable;
         else
@@ -221,8 +229,8 @@ bool Database::begin() {
     if (m_depth == 0) {
         m_lastTransient = false;
         // IMMEDIATE takes the write lock at once, so two SQLite writers never deadlock on upgrade.
-        const QString sql = m_config.engine == Engine::Sqlite ? QStringLiteral("BEGIN IMMEDIATE")
-                                                              : QStringLiteral("BEGIN");
+        const QString sql =
+            m_config.engine == Engine::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
         if (!control(sql))
             return false;
     } else if (!control(QStringLiteral("SAVEPOINT sp%1").arg(m_depth))) {
@@ -284,7 +292,9 @@ QString likePattern(const QString& text) {
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
-QString dateTimeText(const QDateTime& dt) { return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+QString dateTimeText(const QDateTime& dt) {
+    return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 QDateTime toDateTime(const QVariant& v) {
     if (v.isNull())
@@ -300,7 +310,9 @@ QDateTime toDateTime(const QVariant& v) {
     return dt;
 }
 
-Transaction::Transaction(Database& db) : m_db(db) { m_active = m_db.begin(); }
+Transaction::Transaction(Database& db) : m_db(db) {
+    m_active = m_db.begin();
+}
 
 Transaction::~Transaction() {
     if (m_active)

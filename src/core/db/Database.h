@@ -27,7 +27,15 @@ struct ConnectionConfig {
 };
 
 // Why opening failed, so start-up can say which it was.
-enum class OpenFailure { None, NotADatabase, CannotCreate, ServerUnreachable, BadPassword, NoSuchDatabase, Other };
+enum class OpenFailure {
+    None,
+    NotADatabase,
+    CannotCreate,
+    ServerUnreachable,
+    BadPassword,
+    NoSuchDatabase,
+    Other
+};
 
 // One connection to the shop database. Threading contract: a Database is opened, used and
 // closed on one thread; nothing here locks. Every typed text reaches the engine as a bound

@@ -30,7 +30,9 @@ enum class Right {
 // The role rule: may an operator of this role do this?
 bool HasRight(int role, Right right);
 
-inline QString NoRightText() { return QStringLiteral("对不起，您没有此操作权限"); }
+inline QString NoRightText() {
+    return QStringLiteral("对不起，您没有此操作权限");
+}
 
 // "管理员" / "理货售货员" / "售货员"; empty for an unknown role.
 QString RoleName(int role);

@@ -25,7 +25,9 @@ QString HashPassword(const QString& password) {
     return QString::fromLatin1(out);
 }
 
-bool IsPasswordHash(const QString& stored) { return stored.startsWith(QLatin1String("$argon2id$")); }
+bool IsPasswordHash(const QString& stored) {
+    return stored.startsWith(QLatin1String("$argon2id$"));
+}
 
 PasswordCheck VerifyPassword(const QString& typed, const QString& stored) {
     PasswordCheck result;

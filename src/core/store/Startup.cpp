@@ -43,7 +43,8 @@ db::ConnectionConfig ConnectionConfigFor(const QString& dataFolder) {
     if (QFileInfo::exists(confFile)) {
         QSettings conf(confFile, QSettings::IniFormat);
         conf.beginGroup(QStringLiteral("Database"));
-        driver = conf.value(QStringLiteral("driver"), QStringLiteral("sqlite")).toString().trimmed().toLower();
+        driver =
+            conf.value(QStringLiteral("driver"), QStringLiteral("sqlite")).toString().trimmed().toLower();
         config.host = conf.value(QStringLiteral("host")).toString();
         config.port = conf.value(QStringLiteral("port"), 5432).toInt();
         config.name = conf.value(QStringLiteral("name")).toString();
@@ -61,10 +62,11 @@ OpenResult OpenDatabase(AppContext& ctx, const QString& dataFolder) {
     OpenResult result;
     const db::ConnectionConfig config = ConnectionConfigFor(dataFolder);
     if (!ctx.db.open(config)) {
-        const QString where = config.engine == db::Engine::Sqlite
-                                  ? config.sqliteFile
-                                  : QStringLiteral("%1@%2:%3/%4").arg(config.user, config.host).arg(config.port).arg(
-                                        config.name);
+        const QString where = config.engine == db::Engine::Sqlite ? config.sqliteFile
+                                                                  : QStringLiteral("%1@%2:%3/%4")
+                                                                        .arg(config.user, config.host)
+                                                                        .arg(config.port)
+                                                                        .arg(config.name);
         switch (ctx.db.openFailure()) {
         case db::OpenFailure::NotADatabase:
             result.detail = QStringLiteral("文件不是有效的数据库：%1").arg(where);

@@ -37,9 +37,9 @@ bool AddMemberBalance(AppContext& ctx, int memberId, double amount) {
 }
 
 bool DeductMemberBalance(AppContext& ctx, int memberId, double amount) {
-    return changeOneRow(ctx,
-                        QStringLiteral("UPDATE tb_members SET Balance = Balance - ? WHERE ID = ? AND Balance >= ?"),
-                        {amount, memberId, amount - kMoneyEpsilon});
+    return changeOneRow(
+        ctx, QStringLiteral("UPDATE tb_members SET Balance = Balance - ? WHERE ID = ? AND Balance >= ?"),
+        {amount, memberId, amount - kMoneyEpsilon});
 }
 
 bool DeductMemberPoints(AppContext& ctx, int memberId, int points) {
@@ -49,7 +49,8 @@ bool DeductMemberPoints(AppContext& ctx, int memberId, int points) {
 }
 
 QString GetMemberLabel(AppContext& ctx, int memberId) {
-    auto q = ctx.db.select(QStringLiteral("SELECT TrueName, MobilePhone FROM tb_members WHERE ID = ?"), {memberId});
+    auto q = ctx.db.select(QStringLiteral("SELECT TrueName, MobilePhone FROM tb_members WHERE ID = ?"),
+                           {memberId});
     if (!q || !q->next()) {
         ctx.notify(QStringLiteral("无法读取会员信息"));
         return {};
@@ -125,8 +126,9 @@ bool WriteOpLog(AppContext& ctx, const QString& text) {
 
 bool WriteTopupRecord(AppContext& ctx, bool recharge, int memberId, const QString& remark, double amount,
                       double bonus, double balanceBefore) {
-    const QString sql = QStringLiteral("INSERT INTO tb_TopupRecord(SaleManID, MemID, Amount, Giving, Total, "
-                                       "BefBalance, AftBalance, OpType, Remark) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const QString sql =
+        QStringLiteral("INSERT INTO tb_TopupRecord(SaleManID, MemID, Amount, Giving, Total, "
+                       "BefBalance, AftBalance, OpType, Remark) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
     if (recharge)
         return ctx.db.exec(sql, {ctx.op.id, memberId, amount, bonus, amount + bonus, balanceBefore,
                                  balanceBefore + amount + bonus, 1, remark});
@@ -134,18 +136,19 @@ bool WriteTopupRecord(AppContext& ctx, bool recharge, int memberId, const QStrin
                              balanceBefore - (amount + bonus), 0, remark});
 }
 
-bool MoveStock(AppContext& ctx, const QString& productCode, int kind, bool writeHistory, const QString& remark,
-               double change) {
+bool MoveStock(AppContext& ctx, const QString& productCode, int kind, bool writeHistory,
+               const QString& remark, double change) {
     // A product deleted meanwhile has no stock to move; that is not an error for the caller.
-    if (!ctx.db.exec(QStringLiteral("UPDATE tb_product SET PrdInventory = PrdInventory + ? WHERE PrdCode = ?"),
-                     {change, productCode}))
+    if (!ctx.db.exec(
+            QStringLiteral("UPDATE tb_product SET PrdInventory = PrdInventory + ? WHERE PrdCode = ?"),
+            {change, productCode}))
         return false;
     if (!writeHistory)
         return true;
-    return ctx.db.exec(QStringLiteral("INSERT INTO tb_prdnum_record(SaleManID, prdCode, addNum, addType, addDate, "
-                                      "Remark) VALUES(?, ?, ?, ?, ?, ?)"),
-                       {ctx.op.id, productCode, change, kind, ctx.db.dateTimeValue(Clock::instance().now()),
-                        remark});
+    return ctx.db.exec(
+        QStringLiteral("INSERT INTO tb_prdnum_record(SaleManID, prdCode, addNum, addType, addDate, "
+                       "Remark) VALUES(?, ?, ?, ?, ?, ?)"),
+        {ctx.op.id, productCode, change, kind, ctx.db.dateTimeValue(Clock::instance().now()), remark});
 }
 
 QString MakeOrderNo(AppContext& ctx) {
@@ -177,12 +180,14 @@ QString MakeOrderNo(AppContext& ctx) {
 }
 
 bool ProductCodeExists(AppContext& ctx, const QString& code, int excludeId) {
-    return ctx.db.scalar(QStringLiteral("SELECT ID FROM tb_product WHERE PrdCode = ? AND ID <> ?"), {code, excludeId})
+    return ctx.db
+        .scalar(QStringLiteral("SELECT ID FROM tb_product WHERE PrdCode = ? AND ID <> ?"), {code, excludeId})
         .has_value();
 }
 
 bool ProductNameExists(AppContext& ctx, const QString& name, int excludeId) {
-    return ctx.db.scalar(QStringLiteral("SELECT ID FROM tb_product WHERE PrdName = ? AND ID <> ?"), {name, excludeId})
+    return ctx.db
+        .scalar(QStringLiteral("SELECT ID FROM tb_product WHERE PrdName = ? AND ID <> ?"), {name, excludeId})
         .has_value();
 }
 

@@ -48,8 +48,8 @@ bool DeleteMember(AppContext& ctx, int memberId);
 bool WriteOpLog(AppContext& ctx, const QString& text);
 bool WriteTopupRecord(AppContext& ctx, bool recharge, int memberId, const QString& remark, double amount,
                       double bonus, double balanceBefore);
-bool MoveStock(AppContext& ctx, const QString& productCode, int kind, bool writeHistory, const QString& remark,
-               double change);
+bool MoveStock(AppContext& ctx, const QString& productCode, int kind, bool writeHistory,
+               const QString& remark, double change);
 // 14 digits of local date-time and a five-digit number from 10000 up; never one already used.
 QString MakeOrderNo(AppContext& ctx);
 

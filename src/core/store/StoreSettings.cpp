@@ -5,8 +5,9 @@
 namespace selvo {
 
 bool LoadStoreSettings(db::Database& db, StoreSettings& settings) {
-    auto q = db.select(QStringLiteral("SELECT YuanToInteral, InteralToYuan, SpecialOffer, StoreName, piaoInfo "
-                                      "FROM tb_StoreInfo ORDER BY id ASC LIMIT 1"));
+    auto q =
+        db.select(QStringLiteral("SELECT YuanToInteral, InteralToYuan, SpecialOffer, StoreName, piaoInfo "
+                                 "FROM tb_StoreInfo ORDER BY id ASC LIMIT 1"));
     if (!q || !q->next())
         return false;
     settings.yuanToInteral = q->value(0).toInt();

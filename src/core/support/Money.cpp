@@ -10,8 +10,12 @@ QString FormatAmount(double yuan) {
     return s;
 }
 
-QString FormatMoney(double yuan) { return QStringLiteral("￥") + FormatAmount(yuan); }
+QString FormatMoney(double yuan) {
+    return QStringLiteral("￥") + FormatAmount(yuan);
+}
 
-QString FormatQuantity(double quantity) { return QString::asprintf("%g", quantity); }
+QString FormatQuantity(double quantity) {
+    return QString::asprintf("%g", quantity);
+}
 
 } // namespace selvo

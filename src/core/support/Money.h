@@ -13,6 +13,8 @@ QString FormatQuantity(double quantity);
 
 // The walk-in customer in orders, order lines and pickers.
 inline constexpr int kWalkInMember = -1;
-inline bool IsWalkIn(int memberId) { return memberId == kWalkInMember; }
+inline bool IsWalkIn(int memberId) {
+    return memberId == kWalkInMember;
+}
 
 } // namespace selvo

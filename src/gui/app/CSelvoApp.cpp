@@ -1,9 +1,9 @@
 #include "gui/app/CSelvoApp.h"
 
+#include "core/store/Startup.h"
 #include "gui/app/CSelvoDlg.h"
 #include "gui/app/Messages.h"
 #include "gui/app/SingleInstance.h"
-#include "core/store/Startup.h"
 
 namespace selvo::gui {
 
@@ -29,7 +29,9 @@ CSelvoApp::~CSelvoApp() {
     m_context.db.close();
 }
 
-CSelvoApp* CSelvoApp::instance() { return qobject_cast<CSelvoApp*>(QCoreApplication::instance()); }
+CSelvoApp* CSelvoApp::instance() {
+    return qobject_cast<CSelvoApp*>(QCoreApplication::instance());
+}
 
 int CSelvoApp::start() {
     m_dataFolder = ResolveDataFolder(applicationDirPath());

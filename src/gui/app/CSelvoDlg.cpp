@@ -1,7 +1,7 @@
 #include "gui/app/CSelvoDlg.h"
 
-#include "gui/app/Messages.h"
 #include "core/store/AppContext.h"
+#include "gui/app/Messages.h"
 
 namespace selvo::gui {
 

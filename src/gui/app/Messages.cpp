@@ -32,7 +32,8 @@ bool show(QWidget* parent, QMessageBox::Icon icon, const QString& kind, const QS
     if (logToFile(kind, full))
         return false;
     QMessageBox box(icon, Messages::title(), text,
-                    kind == QLatin1String("ask") ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+                    kind == QLatin1String("ask") ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    parent);
     if (!detail.isEmpty())
         box.setInformativeText(detail);
     box.setAccessibleName(text);
@@ -40,7 +41,9 @@ bool show(QWidget* parent, QMessageBox::Icon icon, const QString& kind, const QS
 }
 } // namespace
 
-QString Messages::title() { return QStringLiteral("岚拓会员销售系统"); }
+QString Messages::title() {
+    return QStringLiteral("岚拓会员销售系统");
+}
 
 void Messages::inform(QWidget* parent, const QString& text, const QString& detail) {
     show(parent, QMessageBox::Information, QStringLiteral("inform"), text, detail);
@@ -54,8 +57,12 @@ bool Messages::ask(QWidget* parent, const QString& text) {
     return show(parent, QMessageBox::Question, QStringLiteral("ask"), text, {});
 }
 
-void Messages::setHook(Hook h) { hook() = std::move(h); }
+void Messages::setHook(Hook h) {
+    hook() = std::move(h);
+}
 
-void Messages::trace(const QString& line) { logToFile(QStringLiteral("trace"), line); }
+void Messages::trace(const QString& line) {
+    logToFile(QStringLiteral("trace"), line);
+}
 
 } // namespace selvo::gui

@@ -11,7 +11,8 @@ namespace selvo::gui {
 
 namespace {
 QString key(const QString& dataFolder) {
-    const QByteArray id = (qEnvironmentVariable("USER") + QLatin1Char('|') + QDir::cleanPath(dataFolder)).toUtf8();
+    const QByteArray id =
+        (qEnvironmentVariable("USER") + QLatin1Char('|') + QDir::cleanPath(dataFolder)).toUtf8();
     return QString::fromLatin1(QCryptographicHash::hash(id, QCryptographicHash::Sha1).toHex().left(16));
 }
 const QByteArray kShow = "show\n";
@@ -23,9 +24,13 @@ SingleInstance::SingleInstance(const QString& dataFolder, QObject* parent)
     connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
 }
 
-SingleInstance::~SingleInstance() { m_server.close(); }
+SingleInstance::~SingleInstance() {
+    m_server.close();
+}
 
-QString SingleInstance::serverName(const QString& dataFolder) { return QStringLiteral("selvo-") + key(dataFolder); }
+QString SingleInstance::serverName(const QString& dataFolder) {
+    return QStringLiteral("selvo-") + key(dataFolder);
+}
 
 QString SingleInstance::lockPath(const QString& dataFolder) {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -53,7 +58,8 @@ SingleInstance::Outcome SingleInstance::claim() {
             socket.write(kShow);
             socket.flush();
             while (!deadline.hasExpired() && socket.state() == QLocalSocket::ConnectedState) {
-                if (socket.canReadLine() || socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
+                if (socket.canReadLine() ||
+                    socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
                     if (socket.canReadLine())
                         return socket.readLine() == kShown ? Outcome::ShownOther : Outcome::OtherNotAnswering;
                 }
