@@ -41,6 +41,15 @@ bool Database::open(const ConnectionConfig& config) {
     m_config = config;
     m_openFailure = OpenFailure::None;
     m_depth = 0;
+    // Every handle made while opening must be gone before a failed connection is removed.
+    if (openConnection())
+        return true;
+    close();
+    return false;
+}
+
+bool Database::openConnection() {
+    const ConnectionConfig& config = m_config;
 
     if (config.engine == Engine::Sqlite) {
         const QFileInfo fi(config.sqliteFile);
@@ -49,7 +58,6 @@ bool Database::open(const ConnectionConfig& config) {
         if (config.readOnly && !fi.exists()) {
             m_lastError = QStringLiteral("no database file");
             m_openFailure = OpenFailure::CannotCreate;
-            close();
             return false;
         }
         db.setConnectOptions(config.readOnly
@@ -58,7 +66,6 @@ bool Database::open(const ConnectionConfig& config) {
         if (!db.open()) {
             m_lastError = db.lastError().text();
             m_openFailure = fi.exists() ? OpenFailure::NotADatabase : OpenFailure::CannotCreate;
-            close();
             return false;
         }
         // Read before anything writes: a file that is not a database must stay untouched.
@@ -66,8 +73,6 @@ bool Database::open(const ConnectionConfig& config) {
         if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
             m_lastError = probe.lastError().text();
             m_openFailure = OpenFailure::NotADatabase;
-            probe = QSqlQuery();
-            close();
             return false;
         }
         probe.finish();
@@ -108,7 +113,6 @@ bool Database::open(const ConnectionConfig& config) {
             m_openFailure = OpenFailure::ServerUnreachable;
         else
             m_openFailure = OpenFailure::Other;
-        close();
         return false;
     }
     QSqlQuery q(db);

@@ -89,6 +89,7 @@ public:
     int statementsSinceArmed() const { return m_statementCount; }
 
 private:
+    bool openConnection();
     bool prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantList& binds);
     bool hitFailpoint();
     void noteError(const QSqlError& err);
