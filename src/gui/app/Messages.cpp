@@ -11,6 +11,11 @@ Messages::Hook& hook() {
     return h;
 }
 
+Messages::ToastHook& toastHook() {
+    static Messages::ToastHook h;
+    return h;
+}
+
 bool logToFile(const QString& kind, const QString& text) {
     const QString path = qEnvironmentVariable("SELVO_MESSAGE_LOG");
     if (path.isEmpty())
@@ -61,8 +66,53 @@ void Messages::setHook(Hook h) {
     hook() = std::move(h);
 }
 
+void Messages::setToastHook(ToastHook h) {
+    toastHook() = std::move(h);
+}
+
+void Messages::noteToast(const ToastRecord& toast) {
+    if (toastHook())
+        toastHook()(toast);
+    logToFile(QStringLiteral("toast"), toast.text);
+}
+
 void Messages::trace(const QString& line) {
     logToFile(QStringLiteral("trace"), line);
+}
+
+MessageRecorder::MessageRecorder() : m_previousHook(hook()), m_previousToastHook(toastHook()) {
+    Messages::setHook([this](const QString& kind, const QString& text) {
+        boxes << Box{kind, text};
+        if (kind != QLatin1String("ask"))
+            return false;
+        return m_answers.isEmpty() ? defaultAnswer : m_answers.takeFirst();
+    });
+    Messages::setToastHook([this](const ToastRecord& toast) { toasts << toast; });
+}
+
+MessageRecorder::~MessageRecorder() {
+    Messages::setHook(std::move(m_previousHook));
+    Messages::setToastHook(std::move(m_previousToastHook));
+}
+
+QStringList MessageRecorder::boxTexts() const {
+    QStringList texts;
+    for (const Box& box : boxes)
+        texts << box.text;
+    return texts;
+}
+
+QStringList MessageRecorder::toastTexts() const {
+    QStringList texts;
+    for (const ToastRecord& toast : toasts)
+        texts << toast.text;
+    return texts;
+}
+
+void MessageRecorder::clear() {
+    boxes.clear();
+    toasts.clear();
+    m_answers.clear();
 }
 
 } // namespace selvo::gui
