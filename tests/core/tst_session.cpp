@@ -30,9 +30,12 @@ private slots:
     void roleRule_data() {
         QTest::addColumn<int>("right");
         QTest::addColumn<QList<bool>>("allowed"); // roles 0, 1, 2, -1 (nobody)
-        QTest::newRow("product section") << int(Right::ProductSection) << QList<bool>{true, true, false, false};
-        QTest::newRow("member section") << int(Right::MemberSection) << QList<bool>{true, false, false, false};
-        QTest::newRow("operators") << int(Right::OperatorManagement) << QList<bool>{true, false, false, false};
+        QTest::newRow("product section")
+            << int(Right::ProductSection) << QList<bool>{true, true, false, false};
+        QTest::newRow("member section")
+            << int(Right::MemberSection) << QList<bool>{true, false, false, false};
+        QTest::newRow("operators") << int(Right::OperatorManagement)
+                                   << QList<bool>{true, false, false, false};
         QTest::newRow("store info") << int(Right::StoreInformation) << QList<bool>{true, false, false, false};
         QTest::newRow("delete member") << int(Right::DeleteMember) << QList<bool>{true, false, false, false};
         QTest::newRow("everyday work") << int(Right::Everyday) << QList<bool>{true, true, true, false};
@@ -50,15 +53,24 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("same") << "s3cret" << "s3cret" << true;
-        QTest::newRow("typed with blanks") << "s3cret" << "  s3cret " << true;
-        QTest::newRow("different case") << "s3cret" << "S3cret" << false;
-        QTest::newRow("prefix") << "s3cret" << "s3cre" << false;
-        QTest::newRow("apostrophe") << "it's" << "it's" << true;
-        QTest::newRow("sql text") << "' OR '1'='1" << "' OR '1'='1" << true;
-        QTest::newRow("sql text does not open the door") << "real" << "' OR '1'='1" << false;
-        QTest::newRow("chinese and emoji") << "密码😀" << "密码😀" << true;
-        QTest::newRow("empty typed") << "s3cret" << "" << false;
+        QTest::newRow("same") << "s3cret"
+                              << "s3cret" << true;
+        QTest::newRow("typed with blanks") << "s3cret"
+                                           << "  s3cret " << true;
+        QTest::newRow("different case") << "s3cret"
+                                        << "S3cret" << false;
+        QTest::newRow("prefix") << "s3cret"
+                                << "s3cre" << false;
+        QTest::newRow("apostrophe") << "it's"
+                                    << "it's" << true;
+        QTest::newRow("sql text") << "' OR '1'='1"
+                                  << "' OR '1'='1" << true;
+        QTest::newRow("sql text does not open the door") << "real"
+                                                         << "' OR '1'='1" << false;
+        QTest::newRow("chinese and emoji") << "密码😀"
+                                           << "密码😀" << true;
+        QTest::newRow("empty typed") << "s3cret"
+                                     << "" << false;
     }
     void passwordsAreHashedAndComparedTrimmed() {
         QFETCH(QString, stored);
@@ -86,7 +98,8 @@ private slots:
         QCOMPARE(shop.ctx.db.scalar(QStringLiteral("SELECT PWD FROM tb_manager WHERE ID = 1"))->toString(),
                  QStringLiteral("old'pw"));
         QCOMPARE(CheckOperatorPassword(shop.ctx, 1, QStringLiteral(" old'pw ")), 1);
-        const QString stored = shop.ctx.db.scalar(QStringLiteral("SELECT PWD FROM tb_manager WHERE ID = 1"))->toString();
+        const QString stored =
+            shop.ctx.db.scalar(QStringLiteral("SELECT PWD FROM tb_manager WHERE ID = 1"))->toString();
         QVERIFY(IsPasswordHash(stored));
         QCOMPARE(CheckOperatorPassword(shop.ctx, 1, QStringLiteral("old'pw")), 1);
         QCOMPARE(CheckOperatorPassword(shop.ctx, 77, QStringLiteral("old'pw")), 0);
@@ -105,9 +118,10 @@ private slots:
 
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        QVERIFY(shop.ctx.db.exec(QStringLiteral("UPDATE tb_StoreInfo SET YuanToInteral = 10, InteralToYuan = 50, "
-                                                "SpecialOffer = -1, StoreName = ?, piaoInfo = ?"),
-                                 {QStringLiteral("岚拓小店"), QStringLiteral("欢迎再来")}));
+        QVERIFY(
+            shop.ctx.db.exec(QStringLiteral("UPDATE tb_StoreInfo SET YuanToInteral = 10, InteralToYuan = 50, "
+                                            "SpecialOffer = -1, StoreName = ?, piaoInfo = ?"),
+                             {QStringLiteral("岚拓小店"), QStringLiteral("欢迎再来")}));
         QVERIFY(LoadStoreSettings(shop.ctx.db, settings));
         QCOMPARE(settings.yuanToInteral, 10);
         QCOMPARE(settings.interalToYuan, 50);
