@@ -34,6 +34,10 @@ QString GetMemberLabel(AppContext& ctx, int memberId);
 double GetMemberBalance(AppContext& ctx, int memberId);
 int GetMemberPoints(AppContext& ctx, int memberId);
 QString GetOperatorName(AppContext& ctx, int operatorId);
+// Shown in place of the name or code of a member, operator or product that no longer exists.
+inline QString DeletedMark() {
+    return QStringLiteral("#已删除");
+}
 QString GetPasswordHint(AppContext& ctx, int operatorId, const QString& account);
 
 // Deletions and state.
