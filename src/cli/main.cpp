@@ -2,6 +2,8 @@
 #include "core/db/Schema.h"
 #include "core/store/AppContext.h"
 #include "core/store/Startup.h"
+#include "core/support/Pinyin.h"
+#include "core/support/SpreadSheet.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -122,9 +124,64 @@ int cmdCheck(QStringList args) {
     return problems ? 1 : 0;
 }
 
+// initials TEXT...: the pinyin initials of a name (several arguments are one name with spaces).
+int cmdInitials(QStringList args) {
+    if (args.isEmpty()) {
+        err() << "usage: selvo-cli initials TEXT" << Qt::endl;
+        return 2;
+    }
+    out() << GetFirstSpell(args.join(u' ')) << Qt::endl;
+    return 0;
+}
+
+// A cell on one output line: tabs, line breaks and backslashes written as escapes.
+QString escapedCell(QString cell) {
+    cell.replace(QStringLiteral("\\"), QStringLiteral("\\\\"));
+    cell.replace(QStringLiteral("\t"), QStringLiteral("\\t"));
+    cell.replace(QStringLiteral("\n"), QStringLiteral("\\n"));
+    cell.replace(QStringLiteral("\r"), QStringLiteral("\\r"));
+    return cell;
+}
+
+// read-sheet FILE [SHEET]: total rows and columns, then each row's cells separated by tabs.
+int cmdReadSheet(QStringList args) {
+    if (args.isEmpty() || args.size() > 2) {
+        err() << "usage: selvo-cli read-sheet FILE [SHEET]" << Qt::endl;
+        return 2;
+    }
+    const QString file = args[0];
+    const bool workbook = file.right(4).toLower() == QLatin1String(".xls");
+    const QString sheetOrSeparator =
+        args.size() > 1 ? args[1] : (workbook ? QStringLiteral("产品导入模板") : QStringLiteral(","));
+    CSpreadSheet sheet(file, sheetOrSeparator);
+    out() << "rows: " << sheet.totalRows() << Qt::endl;
+    out() << "columns: " << sheet.totalColumns() << Qt::endl;
+    QStringList texts;
+    while (sheet.ReadRow(0, texts)) {
+        QStringList cells;
+        for (const QString& cell : std::as_const(texts))
+            cells << escapedCell(cell);
+        out() << cells.join(u'\t') << Qt::endl;
+    }
+    const QString error = sheet.lastError().trimmed();
+    if (sheet.totalRows() == 0) {
+        err() << (error.isEmpty() ? QStringLiteral("nothing to read") : error) << Qt::endl;
+        return 1;
+    }
+    if (!error.isEmpty()) {
+        err() << error << Qt::endl; // only part of the sheet could be read
+        return 1;
+    }
+    return 0;
+}
+
 int usage() {
     err() << "usage: selvo-cli init [--data DIR]\n"
-             "       selvo-cli check [--data DIR]\n";
+             "       selvo-cli check [--data DIR]\n"
+             "       selvo-cli initials TEXT\n"
+             "       selvo-cli read-sheet FILE [SHEET]\n"
+             "           SHEET: the worksheet of an .xls workbook (default 产品导入模板)\n"
+             "           or the separator of a text file (default \",\")\n";
     return 2;
 }
 
@@ -140,6 +197,8 @@ int main(int argc, char* argv[]) {
     const std::map<QString, std::function<int(QStringList)>> commands = {
         {QStringLiteral("init"), cmdInit},
         {QStringLiteral("check"), cmdCheck},
+        {QStringLiteral("initials"), cmdInitials},
+        {QStringLiteral("read-sheet"), cmdReadSheet},
     };
     const auto it = commands.find(command);
     if (it == commands.end())
