@@ -131,6 +131,8 @@ void CToastDlg::render() {
     QPainterPath box;
     box.addRoundedRect(QRectF(0, 0, width(), height()), kRadius, kRadius);
     p.fillPath(box, background);
+    // Without a compositing window manager the transparent corners would show black.
+    setMask(QRegion(box.toFillPolygon().toPolygon()));
 
     p.setPen(Qt::white);
     p.setFont(font());
