@@ -69,6 +69,7 @@ const char* const kBaseSchema[] = {
     "CREATE INDEX IF NOT EXISTS ix_members_spell ON tb_members(FirstSpell)",
     "CREATE INDEX IF NOT EXISTS ix_members_state ON tb_members(UserState, ID)",
     "CREATE INDEX IF NOT EXISTS ix_members_adddate ON tb_members(AddDate)",
+    "CREATE INDEX IF NOT EXISTS ix_members_state_adddate ON tb_members(UserState, AddDate)",
     "CREATE UNIQUE INDEX IF NOT EXISTS ux_product_code ON tb_product(PrdCode)",
     "CREATE INDEX IF NOT EXISTS ix_product_name ON tb_product(PrdName)",
     "CREATE INDEX IF NOT EXISTS ix_product_spell ON tb_product(FirstSpell)",

@@ -1,0 +1,109 @@
+#include "core/members/Topup.h"
+
+#include "core/store/AppContext.h"
+#include "core/store/StoreOps.h"
+#include "core/support/Money.h"
+#include "core/support/Number.h"
+
+namespace selvo {
+
+double ParseAmountText(const QString& text) {
+    QString t = text.trimmed();
+    t.remove(QStringLiteral("￥"));
+    return RoundCents(ParseLeadingNumber(t));
+}
+
+QString TopupQuestionCaption() {
+    return QStringLiteral("充值提示");
+}
+
+TopupPlan PrepareTopup(const TopupRequest& r) {
+    TopupPlan plan;
+    plan.memberId = r.memberId;
+    plan.recharge = r.recharge;
+    plan.remark = r.remark;
+    if (r.memberId == -1) {
+        plan.refusal = QStringLiteral("请选择会员");
+        return plan;
+    }
+    const auto refuse = [&](const QString& text) {
+        plan.refusal = text;
+        plan.focusAmount = true;
+        return plan;
+    };
+    const double amount = ParseAmountText(r.amountText);
+    if (r.recharge) {
+        const double bonus = ParseAmountText(r.bonusText);
+        const double total = RoundCents(amount + bonus);
+        // The test is on the total, so a bonus alone may be given; a negative amount may not
+        // hide inside a positive total.
+        if (!(total > 0) || amount < 0)
+            return refuse(QStringLiteral("请输入充值金额"));
+        if (bonus < 0) {
+            plan.refusal = QStringLiteral("赠送金额不能为负数");
+            return plan;
+        }
+        if (total > kMaxTopupAmount)
+            return refuse(QStringLiteral("充值金额过大，请重新输入"));
+        plan.amount = amount;
+        plan.bonus = bonus;
+        plan.question = QStringLiteral("确认为会员 ") + r.name + r.mobile + QStringLiteral(" 充值: ") +
+                        FormatMoney(total) + QStringLiteral("元 吗？");
+        return plan;
+    }
+    if (!(amount > 0))
+        return refuse(QStringLiteral("请输入扣款金额"));
+    if (amount > RoundCents(r.balanceBefore))
+        return refuse(QStringLiteral("余额不足"));
+    plan.amount = amount;
+    // The amount that will be taken, not the raw typing ("12abc" takes 12).
+    plan.question = QStringLiteral("确认扣除会员 ") + r.name + r.mobile + QStringLiteral("  ￥") +
+                    FormatAmount(amount) + QStringLiteral("元 吗？");
+    return plan;
+}
+
+TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan) {
+    TopupResult result;
+    const QString failed =
+        plan.recharge ? QStringLiteral("充值失败，请重试") : QStringLiteral("扣款失败，请重试");
+    if (!plan.ok() || plan.memberId == -1) {
+        result.message = failed;
+        return result;
+    }
+    bool short_ = false;
+    const bool ok = db::runTransaction(ctx.db, [&] {
+        short_ = false;
+        auto before =
+            ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {plan.memberId});
+        if (!before)
+            return false;
+        const double balanceBefore = before->toDouble();
+        if (plan.recharge) {
+            const double total = RoundCents(plan.amount + plan.bonus);
+            if (!AddMemberBalance(ctx, plan.memberId, total))
+                return false;
+            result.balanceAfter = balanceBefore + total;
+            return WriteTopupRecord(ctx, true, plan.memberId, plan.remark, plan.amount, plan.bonus,
+                                    balanceBefore);
+        }
+        if (!DeductMemberBalance(ctx, plan.memberId, plan.amount)) {
+            // Refused by the stored balance, or the statement failed: tell which.
+            auto now =
+                ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {plan.memberId});
+            short_ = now && now->toDouble() < plan.amount - 0.005;
+            return false;
+        }
+        result.balanceAfter = balanceBefore - plan.amount;
+        return WriteTopupRecord(ctx, false, plan.memberId, plan.remark, plan.amount, 0, balanceBefore);
+    });
+    if (!ok) {
+        // The conditional update refused: another till spent the money since it was shown.
+        result.message = short_ ? QStringLiteral("余额不足") : failed;
+        return result;
+    }
+    result.ok = true;
+    result.message = plan.recharge ? QStringLiteral("充值成功") : QStringLiteral("扣款成功");
+    return result;
+}
+
+} // namespace selvo

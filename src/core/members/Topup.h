@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+namespace selvo {
+
+struct AppContext;
+
+// A typed amount: blanks at both ends and every "￥" removed, then the leading number ("abc"
+// reads 0, "12abc" reads 12), rounded to the fen as it is shown.
+double ParseAmountText(const QString& text);
+
+// The largest amount one recharge or deduction may move.
+inline constexpr double kMaxTopupAmount = 99999999.99;
+
+// What the recharge dialog has on screen when the operator presses OK.
+struct TopupRequest {
+    int memberId = -1;
+    bool recharge = true; // false: deduction
+    QString amountText;
+    QString bonusText; // recharges only
+    QString remark;
+    double balanceBefore = 0; // as shown
+    QString name;             // as shown, for the question
+    QString mobile;
+};
+
+// The checked request: either a refusal or the question to ask and what to do after Yes.
+struct TopupPlan {
+    QString refusal;          // toast text; empty when the operator is asked
+    bool focusAmount = false; // the refusal is about the amount field
+    QString question;         // Yes/No question, caption TopupQuestionCaption()
+    int memberId = -1;
+    bool recharge = true;
+    double amount = 0;
+    double bonus = 0;
+    QString remark;
+    bool ok() const { return refusal.isEmpty(); }
+};
+
+QString TopupQuestionCaption();
+
+TopupPlan PrepareTopup(const TopupRequest& request);
+
+struct TopupResult {
+    bool ok = false;
+    QString message; // the success or failure toast
+    double balanceAfter = 0;
+};
+
+// Changes the balance and writes the recharge record in one transaction. The balance before is
+// read again inside it, so the record is right even when another till changed the balance
+// meanwhile, and a deduction never takes more than the stored balance ("余额不足").
+TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan);
+
+} // namespace selvo
