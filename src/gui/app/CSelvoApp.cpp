@@ -5,6 +5,8 @@
 #include "gui/app/Messages.h"
 #include "gui/app/SingleInstance.h"
 
+#include <QTimer>
+
 namespace selvo::gui {
 
 namespace {
@@ -68,10 +70,14 @@ int CSelvoApp::start() {
     m_largeFont.setPixelSize(22);
     m_largeFont.setBold(true);
 
-    m_mainWindow = std::make_unique<CSelvoDlg>(m_context);
+    m_mainWindow = std::make_unique<CSelvoDlg>(m_context, m_dataFolder);
     connect(m_instance.get(), &SingleInstance::showRequested, m_mainWindow.get(), &CSelvoDlg::showRequested);
-    const bool hidden = arguments().contains(QStringLiteral("-hide"));
-    m_mainWindow->begin(hidden);
+    // The login runs inside the event loop, so a second start is answered while it is open.
+    // "-hide" (the autostart entry) only marks the entry: the program starts the same way.
+    QTimer::singleShot(0, m_mainWindow.get(), [this] {
+        if (!m_mainWindow->begin())
+            QCoreApplication::exit(0);
+    });
     return -1;
 }
 

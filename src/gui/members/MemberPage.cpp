@@ -1,0 +1,12 @@
+#include "gui/app/SectionPages.h"
+
+namespace selvo::gui {
+
+// Empty until the section's screen is built.
+SectionPage CreateMemberPage(AppContext&, QWidget* parent) {
+    auto* page = new QWidget(parent);
+    page->setAccessibleName(QStringLiteral("会员"));
+    return {page, {}};
+}
+
+} // namespace selvo::gui
