@@ -13,8 +13,7 @@
 namespace selvo::test {
 
 // The child whose accessible name (its caption) is `name`.
-template <class T>
-T* Find(const QWidget* root, const QString& name) {
+template <class T> T* Find(const QWidget* root, const QString& name) {
     const QList<T*> all = root->findChildren<T*>();
     for (T* w : all) {
         if (w->accessibleName() == name)
@@ -45,8 +44,7 @@ inline void OnNextModal(std::function<void(QDialog*)> action, const QWidget* not
 }
 
 // The visible top-level widgets of a class (dialogs open at the moment).
-template <class T>
-int CountVisible() {
+template <class T> int CountVisible() {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (qobject_cast<T*>(w) && w->isVisible())

@@ -45,9 +45,12 @@ private slots:
         QTest::addColumn<QString>("stored"); // empty: no set.ini
         QTest::addColumn<QString>("shown");
         QTest::addColumn<bool>("focusInPassword");
-        QTest::newRow("no set.ini: admin") << "" << "admin" << true;
-        QTest::newRow("the first account beginning with it") << "bo" << "bob" << true;
-        QTest::newRow("no account begins with it") << "zed" << "" << false;
+        QTest::newRow("no set.ini: admin") << ""
+                                           << "admin" << true;
+        QTest::newRow("the first account beginning with it") << "bo"
+                                                             << "bob" << true;
+        QTest::newRow("no account begins with it") << "zed"
+                                                   << "" << false;
     }
     void preselectsTheLastAccount() {
         QFETCH(QString, stored);
@@ -74,10 +77,22 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("toast");
         QTest::addColumn<QString>("focus"); // accessible name of the field that gets the focus
-        QTest::newRow("empty account") << " " << "admin" << "请输入用户名" << "用户名：";
-        QTest::newRow("empty password") << "admin" << "" << "请输入密码" << "密码：";
-        QTest::newRow("wrong password") << "admin" << "x" << "用户名或密码错误" << "";
-        QTest::newRow("locked account") << "locked" << "pw" << "您的帐号已锁定，无法登陆！" << "";
+        QTest::newRow("empty account") << " "
+                                       << "admin"
+                                       << "请输入用户名"
+                                       << "用户名：";
+        QTest::newRow("empty password") << "admin"
+                                        << ""
+                                        << "请输入密码"
+                                        << "密码：";
+        QTest::newRow("wrong password") << "admin"
+                                        << "x"
+                                        << "用户名或密码错误"
+                                        << "";
+        QTest::newRow("locked account") << "locked"
+                                        << "pw"
+                                        << "您的帐号已锁定，无法登陆！"
+                                        << "";
     }
     void refusalsKeepTheDialogOpen() {
         QFETCH(QString, account);
@@ -127,7 +142,8 @@ private slots:
         shop.addOperator(QStringLiteral("bob"), QStringLiteral("b"));
         QVERIFY(shop.ctx.db.exec(QStringLiteral("UPDATE tb_manager SET pwdWarn = ? WHERE ID IN (1, ?)"),
                                  {QStringLiteral("小狗"), amy}));
-        QVERIFY(shop.ctx.db.exec(QStringLiteral("UPDATE tb_manager SET pwdWarn = '生日' WHERE ID = ?"), {amy}));
+        QVERIFY(
+            shop.ctx.db.exec(QStringLiteral("UPDATE tb_manager SET pwdWarn = '生日' WHERE ID = ?"), {amy}));
         LoginForm form(shop);
         QCOMPARE(form.hint->text(), QStringLiteral("密码提示：小狗"));
         form.account->setCurrentIndex(1);
