@@ -9,6 +9,7 @@
 #include "gui/app/CStoreInfo.h"
 #include "gui/app/CSysmanDlg.h"
 #include "gui/app/Messages.h"
+#include "gui/widgets/C360TabCtrl.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -21,6 +22,12 @@ using namespace selvo::gui;
 using namespace selvo::test;
 
 namespace {
+// Chooses a tab as the operator does (a click on the strip), so the role rule applies.
+void ChooseTab(CSelvoDlg& window, int index) {
+    auto* bar = qobject_cast<QTabBar*>(window.tabStrip()->tabBar());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+}
+
 // Answers the next login dialog with an account and a password.
 void LogInWith(const QString& account, const QString& password) {
     OnNextModal([account, password](QDialog* dlg) {
@@ -112,7 +119,7 @@ private slots:
         QVERIFY(s.begun);
         MessageRecorder messages;
         for (int i = 0; i < clicks.size(); ++i) {
-            s.window->tabStrip()->setCurrentIndex(clicks[i]);
+            ChooseTab(*s.window, clicks[i]);
             QCOMPARE(s.window->currentSection(), shown[i]);
             QCOMPARE(s.window->tabStrip()->currentIndex(), shown[i]);
             for (int p = 0; p < 4; ++p)
@@ -135,7 +142,7 @@ private slots:
         QFETCH(bool, manages);
         Session s(role);
         QVERIFY(s.begun);
-        s.window->tabStrip()->setCurrentIndex(3);
+        ChooseTab(*s.window, 3);
         CSysmanDlg* page = s.window->systemPage();
         MessageRecorder messages;
         QStringList opened;

@@ -12,6 +12,7 @@
 #include "gui/app/IdleTracker.h"
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
+#include "gui/widgets/C360TabCtrl.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -21,19 +22,16 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
-#include <QTabBar>
 
 namespace selvo::gui {
 
 namespace {
-constexpr int kTabHeight = 35;
-constexpr int kMinTabWidth = 100;
 const QString kShortTitle = QStringLiteral("岚拓销售系统");
 } // namespace
 
 CSelvoDlg::CSelvoDlg(AppContext& context, const QString& dataFolder, QWidget* parent)
     : QMainWindow(parent), m_ctx(context), m_dataFolder(dataFolder), m_client(new QWidget(this)),
-      m_tabs(new QTabBar(m_client)), m_lockButton(new QPushButton(QStringLiteral("锁定"), m_client)),
+      m_tabs(new C360TabCtrl(m_client)), m_lockButton(new QPushButton(QStringLiteral("锁定"), m_client)),
       m_switchButton(new QPushButton(QStringLiteral("切换用户"), m_client)), m_status(new QLabel(m_client)),
       m_idle(new IdleTracker(this)) {
     setWindowTitle(QStringLiteral("Selvo"));
@@ -42,14 +40,10 @@ CSelvoDlg::CSelvoDlg(AppContext& context, const QString& dataFolder, QWidget* pa
     setCentralWidget(m_client);
     resize(1024, 700);
 
-    for (const char* caption : {"销售", "商品", "会员", "系统管理"})
-        m_tabs->addTab(QString::fromUtf8(caption));
     m_tabs->setAccessibleName(QStringLiteral("功能"));
-    m_tabs->setExpanding(false);
-    m_tabs->setStyleSheet(QStringLiteral("QTabBar::tab { height: %1px; min-width: %2px; }")
-                              .arg(kTabHeight - 2)
-                              .arg(kMinTabWidth));
-    connect(m_tabs, &QTabBar::currentChanged, this, &CSelvoDlg::sectionChosen);
+    m_tabs->setTabHeight(35);
+    m_tabs->setMinimumTabWidth(100);
+    m_tabs->setChangeGuard([this](int, int to) { return mayOpen(to); });
 
     m_lockButton->setAccessibleName(m_lockButton->text());
     m_switchButton->setAccessibleName(m_switchButton->text());
@@ -123,41 +117,39 @@ void CSelvoDlg::refreshStatus() {
 }
 
 void CSelvoDlg::buildPages() {
-    if (m_pages[0].widget)
+    if (m_pages[SaleSection].widget)
         return;
-    m_pages[SaleSection] = CreateSalePage(m_ctx, m_client);
-    m_pages[ProductSection] = CreateProductPage(m_ctx, m_client);
-    m_pages[MemberSection] = CreateMemberPage(m_ctx, m_client);
-    m_systemPage = new CSysmanDlg(m_ctx, m_client);
+    m_pages[SaleSection] = CreateSalePage(m_ctx, m_tabs);
+    m_pages[ProductSection] = CreateProductPage(m_ctx, m_tabs);
+    m_pages[MemberSection] = CreateMemberPage(m_ctx, m_tabs);
+    m_systemPage = new CSysmanDlg(m_ctx, m_tabs);
     m_pages[SystemSection] = SectionPage{m_systemPage, {}};
-    for (const SectionPage& p : m_pages)
-        p.widget->hide();
-    m_current = SaleSection;
-    {
-        const QSignalBlocker quiet(m_tabs);
-        m_tabs->setCurrentIndex(SaleSection);
+    const char* captions[] = {"销售", "商品", "会员", "系统管理"};
+    for (size_t i = 0; i < m_pages.size(); ++i) {
+        m_pages[i].widget->hide();
+        m_tabs->addTab(QString::fromUtf8(captions[i]), m_pages[i].widget);
     }
-    m_pages[SaleSection].widget->show();
+    m_current = SaleSection;
+    m_tabs->setCurrentIndex(SaleSection);
+    connect(m_tabs, &C360TabCtrl::currentChanged, this, &CSelvoDlg::sectionShown);
     placeControls();
 }
 
-void CSelvoDlg::sectionChosen(int index) {
-    if (index < 0 || index >= int(m_pages.size()) || !m_pages[size_t(index)].widget)
-        return;
-    const bool allowed = (index == ProductSection && HasRight(m_ctx.op.role, Right::ProductSection)) ||
-                         (index == MemberSection && HasRight(m_ctx.op.role, Right::MemberSection)) ||
-                         index == SaleSection || index == SystemSection;
-    if (!allowed) {
+// The role rule on the tabs: a refused section keeps the previous one.
+bool CSelvoDlg::mayOpen(int section) {
+    const bool allowed = (section == ProductSection && HasRight(m_ctx.op.role, Right::ProductSection)) ||
+                         (section == MemberSection && HasRight(m_ctx.op.role, Right::MemberSection)) ||
+                         section == SaleSection || section == SystemSection;
+    if (!allowed)
         ToastError(this, NoRightText());
-        const QSignalBlocker quiet(m_tabs);
-        m_tabs->setCurrentIndex(m_current);
+    return allowed;
+}
+
+void CSelvoDlg::sectionShown(int index) {
+    if (index < 0 || index >= int(m_pages.size()))
         return;
-    }
-    const SectionPage& chosen = m_pages[size_t(index)];
-    if (index != m_current)
-        m_pages[size_t(m_current)].widget->hide();
     m_current = index;
-    chosen.widget->show();
+    const SectionPage& chosen = m_pages[size_t(index)];
     if (chosen.activated)
         chosen.activated();
     if (index == SaleSection)
@@ -301,12 +293,7 @@ void CSelvoDlg::resizeEvent(QResizeEvent* event) {
 void CSelvoDlg::placeControls() {
     const QRect client = m_client->rect();
     const int r = client.right() + 1;
-    m_tabs->setGeometry(0, 0, client.width(), kTabHeight);
-    for (const SectionPage& p : m_pages) {
-        if (p.widget)
-            p.widget->setGeometry(2, kTabHeight, qMax(0, client.width() - 4),
-                                  qMax(0, client.height() - kTabHeight - 2));
-    }
+    m_tabs->setGeometry(client);
     m_lockButton->setGeometry(r - 40, 2, 40, 20);
     m_switchButton->setGeometry(r - 125, 2, 80, 20);
     m_status->setGeometry(r - 500, 6, 370, 20);

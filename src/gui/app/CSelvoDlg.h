@@ -11,7 +11,6 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
-class QTabBar;
 
 namespace selvo {
 struct AppContext;
@@ -19,6 +18,7 @@ struct AppContext;
 
 namespace selvo::gui {
 
+class C360TabCtrl;
 class CLockDlg;
 class CSysmanDlg;
 class IdleTracker;
@@ -44,7 +44,7 @@ public:
     bool isLocked() const { return m_locked; }
     bool loginRunning() const { return m_loginRunning; }
     int currentSection() const { return m_current; }
-    QTabBar* tabStrip() const { return m_tabs; }
+    C360TabCtrl* tabStrip() const { return m_tabs; }
     QWidget* page(int section) const;
     CSysmanDlg* systemPage() const { return m_systemPage; }
     CLockDlg* lockDialog() const { return m_lockDlg; }
@@ -74,7 +74,8 @@ private:
     void afterLogin();
     void refreshStatus();
     void buildPages();
-    void sectionChosen(int index);
+    bool mayOpen(int section);
+    void sectionShown(int index);
     void placeControls();
     void createTray();
     void toggleAutostart();
@@ -83,7 +84,7 @@ private:
     AppContext& m_ctx;
     QString m_dataFolder;
     QWidget* m_client;
-    QTabBar* m_tabs;
+    C360TabCtrl* m_tabs;
     QPushButton* m_lockButton;
     QPushButton* m_switchButton;
     QLabel* m_status;
