@@ -21,7 +21,6 @@ BoxNotifier g_boxNotifier;
 CSelvoApp::CSelvoApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("selvo"));
     setOrganizationName(QStringLiteral("SELVO"));
-    setApplicationDisplayName(Messages::title());
     setQuitOnLastWindowClosed(false);
     m_context.notifier = &g_boxNotifier;
 }

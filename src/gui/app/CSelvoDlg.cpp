@@ -54,7 +54,7 @@ CSelvoDlg::CSelvoDlg(AppContext& context, const QString& dataFolder, QWidget* pa
     m_status->setAccessibleName(QStringLiteral("商店名称"));
     m_status->setAttribute(Qt::WA_TranslucentBackground);
     m_status->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0); background: transparent;"));
-    m_status->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     // The desktop has no window menu to carry it, so "about" sits in the tab strip's menu.
     auto* about = new QAction(QStringLiteral("关于 Selvo(&A)..."), this);
