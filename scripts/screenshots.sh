@@ -55,7 +55,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -euo pipefail -c '
   log=$(xdotool search --sync --name "^操作日志$" | head -1)
   sleep 1
   # "查询" in the filter bar: the login above is today'"'"'s line.
-  xdotool mousemove --window "$log" 670 35 click 1
+  xdotool mousemove --window "$log" 618 25 click 1
   sleep 1
   import -window root "$OUT_DIR/log.png"
 '
