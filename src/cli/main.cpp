@@ -58,9 +58,7 @@ QString takeDataFolder(QStringList& args) {
 }
 
 QString where(const db::ConnectionConfig& c) {
-    if (c.engine == db::Engine::Sqlite)
-        return QDir::toNativeSeparators(c.sqliteFile);
-    return QStringLiteral("postgresql://%1@%2:%3/%4").arg(c.user, c.host).arg(c.port).arg(c.name);
+    return DatabaseLocation(c);
 }
 
 int cmdInit(QStringList args) {
@@ -104,6 +102,12 @@ int cmdCheck(QStringList args) {
         if (!ok)
             ++problems;
     }
+    // Both engines: every table and column of the schema; PostgreSQL also its identities and indexes.
+    const QStringList schemaProblems = db::CheckSchema(database);
+    out() << "tables: "
+          << (schemaProblems.isEmpty() ? QStringLiteral("ok") : schemaProblems.join(QLatin1String("; ")))
+          << Qt::endl;
+    problems += int(schemaProblems.size());
     for (const QString& table : kTables) {
         auto n = database.scalar(QStringLiteral("SELECT count(*) FROM ") + table);
         if (!n) {

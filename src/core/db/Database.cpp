@@ -6,12 +6,28 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QTcpSocket>
 #include <QThread>
+#include <QTimeZone>
 
 namespace selvo::db {
 
 namespace {
 QAtomicInt g_connectionCounter;
+
+bool portAnswers(const QString& host, int port) {
+    QTcpSocket socket;
+    socket.connectToHost(host, quint16(port > 0 ? port : 5432));
+    return socket.waitForConnected(3000);
+}
+
+bool containsAny(const QString& text, std::initializer_list<const char*> parts) {
+    for (const char* p : parts) {
+        if (text.contains(QString::fromUtf8(p), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
 
 bool isControlStatement(const QString& sql) {
     const QString head = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
@@ -41,6 +57,12 @@ bool Database::open(const ConnectionConfig& config) {
     m_config = config;
     m_openFailure = OpenFailure::None;
     m_depth = 0;
+    m_spoilt = false;
+    if (!config.invalidReason.isEmpty()) {
+        m_lastError = config.invalidReason;
+        m_openFailure = OpenFailure::BadSettings;
+        return false;
+    }
     // Every handle made while opening must be gone before a failed connection is removed.
     if (openConnection())
         return true;
@@ -93,31 +115,47 @@ bool Database::openConnection() {
     db.setDatabaseName(config.name);
     db.setUserName(config.user);
     db.setPassword(config.password);
-    QStringList options{QStringLiteral("connect_timeout=5")};
+    QStringList options{QStringLiteral("connect_timeout=5"), QStringLiteral("application_name=selvo")};
     if (!config.sslmode.isEmpty())
         options << QStringLiteral("sslmode=") + config.sslmode;
     db.setConnectOptions(options.join(QLatin1Char(';')));
     if (!db.open()) {
         m_lastError = db.lastError().text();
-        const QString e = m_lastError.toLower();
-        if (e.contains(QLatin1String("password authentication failed")) ||
-            e.contains(QLatin1String("no password supplied")) ||
-            e.contains(QLatin1String("authentication failed")))
-            m_openFailure = OpenFailure::BadPassword;
-        else if (e.contains(QLatin1String("does not exist")) && e.contains(QLatin1String("database")))
-            m_openFailure = OpenFailure::NoSuchDatabase;
-        else if (e.contains(QLatin1String("could not connect")) ||
-                 e.contains(QLatin1String("connection refused")) || e.contains(QLatin1String("timeout")) ||
-                 e.contains(QLatin1String("could not translate host")) ||
-                 e.contains(QLatin1String("no such file or directory")))
+        m_openFailure = ClassifyConnectError(m_lastError);
+        // Messages in a language we do not know: a refused or silent port still tells "unreachable".
+        if (m_openFailure == OpenFailure::Other && !config.host.isEmpty() &&
+            !config.host.startsWith(QLatin1Char('/')) && !portAnswers(config.host, config.port))
             m_openFailure = OpenFailure::ServerUnreachable;
-        else
-            m_openFailure = OpenFailure::Other;
         return false;
     }
     QSqlQuery q(db);
     q.exec(QStringLiteral("SET client_min_messages TO WARNING"));
+    // LOCALTIMESTAMP (the AddDate default) must be this till's local time, as on SQLite, whatever
+    // zone the server runs in.
+    const QByteArray zone = QTimeZone::systemTimeZoneId();
+    if (!zone.isEmpty())
+        q.exec(QStringLiteral("SET TIME ZONE '%1'").arg(QString::fromLatin1(zone).remove(QLatin1Char('\''))));
+    if (config.readOnly)
+        q.exec(QStringLiteral("SET default_transaction_read_only = on"));
     return true;
+}
+
+OpenFailure ClassifyConnectError(const QString& text) {
+    // The server's own words (its language is the server's) come first: they prove it was reached.
+    if (containsAny(text, {"password authentication failed", "no password supplied", "authentication failed",
+                           "认证失败", "Password 认证", "没有提供口令"}) ||
+        (containsAny(text, {"role \""}) && containsAny(text, {"does not exist"})) ||
+        (containsAny(text, {"角色 \""}) && containsAny(text, {"不存在"})))
+        return OpenFailure::BadPassword;
+    if ((containsAny(text, {"database \""}) && containsAny(text, {"does not exist"})) ||
+        (containsAny(text, {"数据库 \""}) && containsAny(text, {"不存在"})))
+        return OpenFailure::NoSuchDatabase;
+    if (containsAny(text,
+                    {"could not connect", "connection refused", "timeout expired", "could not translate host",
+                     "no such file or directory", "network is unreachable", "no route to host", "拒绝连接",
+                     "超时", "无法解释主机名", "没有那个文件或目录", "网络不可达", "没有到主机的路由"}))
+        return OpenFailure::ServerUnreachable;
+    return OpenFailure::Other;
 }
 
 void Database::close() {
@@ -130,6 +168,14 @@ void Database::close() {
         QSqlDatabase::removeDatabase(m_connectionName);
     }
     m_depth = 0;
+    m_spoilt = false;
+}
+
+void Database::clearLastError() {
+    m_lastError.clear();
+    m_lastCode.clear();
+    m_lastTransient = false;
+    m_lastUnique = false;
 }
 
 void Database::failNthStatement(int n) {
@@ -143,6 +189,7 @@ bool Database::hitFailpoint() {
     ++m_statementCount;
     if (m_statementCount == m_failAt) {
         m_lastError = QStringLiteral("injected failure");
+        m_lastCode.clear();
         m_lastTransient = false;
         m_lastUnique = false;
         return true;
@@ -153,6 +200,9 @@ bool Database::hitFailpoint() {
 void Database::noteError(const QSqlError& err) {
     m_lastError = err.text();
     const QString code = err.nativeErrorCode();
+    m_lastCode = code;
+    if (m_depth > 0 && m_config.engine == Engine::Postgres)
+        m_spoilt = true;
     if (m_config.engine == Engine::Postgres) {
         m_lastTransient = code == QLatin1String("40001") || code == QLatin1String("40P01");
         m_lastUnique = code == QLatin1String("23505");
@@ -171,7 +221,26 @@ bool Database::prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantLis
     }
     if (!isControlStatement(sql) && hitFailpoint())
         return false;
+    for (const QVariant& v : binds) {
+        // PostgreSQL refuses a boolean for an integer column; refuse it on both engines alike.
+        if (v.typeId() == QMetaType::Bool) {
+            m_lastError = QStringLiteral("Yes/No values are bound as integers (-1 / 0): %1").arg(sql);
+            m_lastCode.clear();
+            m_lastTransient = false;
+            m_lastUnique = false;
+            return false;
+        }
+    }
     q.setForwardOnly(true);
+    // PostgreSQL prepares only queries and DML (PREPARE ... AS CREATE fails): statements without
+    // values run as they are there.
+    if (binds.isEmpty() && m_config.engine == Engine::Postgres) {
+        if (!q.exec(sql)) {
+            noteError(q.lastError());
+            return false;
+        }
+        return true;
+    }
     if (!q.prepare(sql)) {
         noteError(q.lastError());
         return false;
@@ -232,6 +301,7 @@ bool Database::control(const QString& sql) {
 bool Database::begin() {
     if (m_depth == 0) {
         m_lastTransient = false;
+        m_spoilt = false;
         // IMMEDIATE takes the write lock at once, so two SQLite writers never deadlock on upgrade.
         const QString sql =
             m_config.engine == Engine::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
@@ -248,10 +318,24 @@ bool Database::commit() {
     if (m_depth <= 0)
         return false;
     if (m_depth == 1) {
-        if (!control(QStringLiteral("COMMIT"))) {
-            // A failed COMMIT leaves nothing open on either engine once rolled back.
+        // PostgreSQL answers COMMIT of a spoilt transaction with a silent rollback: say so instead.
+        if (m_spoilt) {
+            const QString cause = m_lastError;
             control(QStringLiteral("ROLLBACK"));
             m_depth = 0;
+            m_spoilt = false;
+            m_lastError = QStringLiteral("transaction rolled back after a failed statement: %1").arg(cause);
+            return false;
+        }
+        if (!control(QStringLiteral("COMMIT"))) {
+            // A failed COMMIT leaves nothing open on either engine once rolled back.
+            const bool transient = m_lastTransient;
+            const QString cause = m_lastError;
+            control(QStringLiteral("ROLLBACK"));
+            m_lastTransient = transient;
+            m_lastError = cause;
+            m_depth = 0;
+            m_spoilt = false;
             return false;
         }
         m_depth = 0;
@@ -266,10 +350,14 @@ bool Database::rollback() {
         return false;
     if (m_depth == 1) {
         m_depth = 0;
+        m_spoilt = false;
         return control(QStringLiteral("ROLLBACK"));
     }
     --m_depth;
+    // Rolling back to the savepoint makes a spoilt PostgreSQL transaction usable again.
     const bool ok = control(QStringLiteral("ROLLBACK TO SAVEPOINT sp%1").arg(m_depth));
+    if (ok)
+        m_spoilt = false;
     control(QStringLiteral("RELEASE SAVEPOINT sp%1").arg(m_depth));
     return ok;
 }

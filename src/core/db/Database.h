@@ -24,6 +24,8 @@ struct ConnectionConfig {
     QString sslmode;
     // Opens without writing anything (checks and reports).
     bool readOnly = false;
+    // Why these settings cannot be used (a bad selvo.conf value); empty when they can.
+    QString invalidReason;
 };
 
 // Why opening failed, so start-up can say which it was.
@@ -34,8 +36,13 @@ enum class OpenFailure {
     ServerUnreachable,
     BadPassword,
     NoSuchDatabase,
+    BadSettings,
     Other
 };
+
+// Sorts a PostgreSQL connection failure by the text libpq reports (English or Chinese messages).
+// Other when the text says nothing known.
+OpenFailure ClassifyConnectError(const QString& text);
 
 // One connection to the shop database. Threading contract: a Database is opened, used and
 // closed on one thread; nothing here locks. Every typed text reaches the engine as a bound
@@ -66,13 +73,19 @@ public:
                                             const QString& idColumn = QStringLiteral("ID"));
 
     QString lastError() const { return m_lastError; }
+    // Forgets the last failure, so a caller can tell "no row matched" (no error) from a failed statement.
+    void clearLastError();
     // True when the last failure is one that a retry of the whole transaction may cure
     // (serialization failure, deadlock, busy database).
     bool lastErrorIsTransient() const { return m_lastTransient; }
     // True when the last failure was a unique-constraint violation.
     bool lastErrorIsUniqueViolation() const { return m_lastUnique; }
+    // Engine's error code of the last failure (SQLSTATE on PostgreSQL, result code on SQLite).
+    QString lastErrorCode() const { return m_lastCode; }
 
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
+    // On PostgreSQL a failed statement spoils the transaction until the enclosing savepoint is
+    // rolled back; committing a spoilt transaction rolls it back and reports false.
     bool begin();
     bool commit();
     bool rollback();
@@ -99,7 +112,10 @@ private:
     ConnectionConfig m_config;
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_lastError;
+    QString m_lastCode;
     bool m_lastTransient = false;
+    // A statement failed inside the open PostgreSQL transaction (see begin()).
+    bool m_spoilt = false;
     bool m_lastUnique = false;
     int m_depth = 0;
     int m_failAt = 0;

@@ -156,8 +156,21 @@ using Step = bool (*)(Database&);
 const Step kSteps[] = {migrateTo1};
 static_assert(std::size(kSteps) == kSchemaVersion, "one migration step per schema version");
 
+// Two tills starting on an empty shared database must not both create the schema: PostgreSQL
+// serialises the upgraders with a transaction-scoped advisory lock (SQLite's BEGIN IMMEDIATE
+// already does).
+bool lockSchema(Database& db) {
+    if (db.engine() != Engine::Postgres)
+        return true;
+    return db.select(QStringLiteral("SELECT pg_advisory_xact_lock(7314052901)")).has_value();
+}
+
 bool ensureVersionTable(Database& db) {
-    return db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tb_SchemaVersion(Version integer NOT NULL)"));
+    return runTransaction(db, [&] {
+        return lockSchema(db) &&
+               db.exec(
+                   QStringLiteral("CREATE TABLE IF NOT EXISTS tb_SchemaVersion(Version integer NOT NULL)"));
+    });
 }
 
 } // namespace
@@ -209,6 +222,14 @@ MigrateResult migrate(Database& db, QString* message) {
     }
     for (int version = current + 1; version <= kSchemaVersion; ++version) {
         const bool ok = runTransaction(db, [&] {
+            if (!lockSchema(db))
+                return false;
+            // Another till may have done this step while we waited for the lock.
+            const int now = schemaVersion(db);
+            if (now < 0)
+                return false;
+            if (now >= version)
+                return true;
             if (!kSteps[version - 1](db))
                 return false;
             if (version == 1)
@@ -223,6 +244,74 @@ MigrateResult migrate(Database& db, QString* message) {
     }
     UpgradeOrderLines(db);
     return MigrateResult::Ok;
+}
+
+QStringList CheckSchema(Database& db) {
+    QStringList problems;
+    for (const char* ddl : kBaseSchema) {
+        const QString text = QString::fromUtf8(ddl).simplified();
+        if (!text.startsWith(QLatin1String("CREATE TABLE")))
+            continue;
+        const int open = text.indexOf(QLatin1Char('('));
+        const QString table = text.left(open).section(QLatin1Char(' '), -1, -1, QString::SectionSkipEmpty);
+        auto q = db.select(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE 1=0"));
+        if (!q) {
+            problems << QStringLiteral("%1: table missing or unreadable").arg(table);
+            continue;
+        }
+        const QSqlRecord rec = q->record();
+        // Column definitions are separated by commas outside parentheses; each starts with its name.
+        int depth = 0;
+        QString part;
+        QStringList columns;
+        for (const QChar c : text.mid(open + 1, text.lastIndexOf(QLatin1Char(')')) - open - 1)) {
+            if (c == QLatin1Char('('))
+                ++depth;
+            else if (c == QLatin1Char(')'))
+                --depth;
+            if (c == QLatin1Char(',') && depth == 0) {
+                columns << part.trimmed().section(QLatin1Char(' '), 0, 0);
+                part.clear();
+            } else {
+                part += c;
+            }
+        }
+        columns << part.trimmed().section(QLatin1Char(' '), 0, 0);
+        for (const QString& column : columns) {
+            if (rec.indexOf(column) < 0)
+                problems << QStringLiteral("%1.%2: column missing").arg(table, column);
+        }
+        if (db.engine() == Engine::Postgres && text.contains(QLatin1String("@ID@"))) {
+            const QString idColumn = columns.value(0);
+            auto behind = db.scalar(
+                QStringLiteral(
+                    "SELECT count(*) FROM %1 WHERE %2 > (SELECT CASE WHEN is_called THEN last_value "
+                    "ELSE last_value - 1 END FROM %3)")
+                    .arg(table, idColumn,
+                         db.scalar(QStringLiteral("SELECT pg_get_serial_sequence(?, ?)"),
+                                   {table.toLower(), idColumn.toLower()})
+                             .value_or(QVariant())
+                             .toString()));
+            if (!behind)
+                problems << QStringLiteral("%1.%2: identity unreadable").arg(table, idColumn);
+            else if (behind->toLongLong() > 0)
+                problems << QStringLiteral(
+                                "%1.%2: identity is behind the highest ID (new rows would collide)")
+                                .arg(table, idColumn);
+        }
+    }
+    if (db.engine() == Engine::Postgres) {
+        auto q = db.select(
+            QStringLiteral("SELECT c.relname FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid "
+                           "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = current_schema() "
+                           "AND NOT (i.indisvalid AND i.indisready) ORDER BY c.relname"));
+        if (!q)
+            problems << QStringLiteral("indexes unreadable");
+        while (q && q->next())
+            problems << QStringLiteral("index %1: not usable (rebuild it with REINDEX)")
+                            .arg(q->value(0).toString());
+    }
+    return problems;
 }
 
 int ColumnExists(Database& db, const QString& table, const QString& column) {

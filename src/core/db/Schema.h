@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace selvo::db {
 
@@ -28,6 +29,10 @@ bool AddColumn(Database& db, const QString& table, const QString& column, const 
 // The start-up upgrade of tb_order_lines: Integral and PayType, each only when missing.
 // A failed check counts as present; a failed ALTER is ignored.
 void UpgradeOrderLines(Database& db);
+
+// What is wrong with the tables, one line each: a missing table or column, and on PostgreSQL an
+// identity behind its table's highest ID or an index left unusable. Reads only.
+QStringList CheckSchema(Database& db);
 
 // The units list a new shop starts with.
 QString defaultUnits();
