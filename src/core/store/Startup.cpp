@@ -1,5 +1,6 @@
 #include "core/store/Startup.h"
 
+#include "core/db/ConnectionString.h"
 #include "core/db/Schema.h"
 #include "core/store/AppContext.h"
 
@@ -35,38 +36,115 @@ QString ResolveDataFolder(const QString& executableFolder) {
     return usable(perUser + QStringLiteral("/selvo"));
 }
 
+namespace {
+// A value of selvo.conf as text. QSettings splits an unquoted value at commas; a password may
+// well contain one, so the pieces are put back together.
+QString confText(const QSettings& conf, const QString& key) {
+    const QVariant v = conf.value(key);
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
+}
+
+QString envText(const char* name) {
+    return qEnvironmentVariable(name);
+}
+} // namespace
+
 db::ConnectionConfig ConnectionConfigFor(const QString& dataFolder) {
     db::ConnectionConfig config;
     config.sqliteFile = QDir(dataFolder).filePath(QStringLiteral("hydb.db"));
     const QString confFile = QDir(dataFolder).filePath(QStringLiteral("selvo.conf"));
-    QString driver;
+    QString driver = QStringLiteral("sqlite");
+    QStringList problems;
+    QString portText;
     if (QFileInfo::exists(confFile)) {
         QSettings conf(confFile, QSettings::IniFormat);
+        if (conf.status() != QSettings::NoError)
+            problems << QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(confFile));
         conf.beginGroup(QStringLiteral("Database"));
-        driver =
-            conf.value(QStringLiteral("driver"), QStringLiteral("sqlite")).toString().trimmed().toLower();
-        config.host = conf.value(QStringLiteral("host")).toString();
-        config.port = conf.value(QStringLiteral("port"), 5432).toInt();
-        config.name = conf.value(QStringLiteral("name")).toString();
-        config.user = conf.value(QStringLiteral("user")).toString();
-        config.password = conf.value(QStringLiteral("password")).toString();
-        config.sslmode = conf.value(QStringLiteral("sslmode")).toString();
+        if (conf.contains(QStringLiteral("driver")))
+            driver = confText(conf, QStringLiteral("driver"));
+        config.host = confText(conf, QStringLiteral("host")).trimmed();
+        portText = confText(conf, QStringLiteral("port"));
+        config.name = confText(conf, QStringLiteral("name")).trimmed();
+        config.user = confText(conf, QStringLiteral("user")).trimmed();
+        config.password = confText(conf, QStringLiteral("password"));
+        config.sslmode = confText(conf, QStringLiteral("sslmode")).trimmed();
     }
+
+    // Environment overrides, for tests and for trying a server without editing the file:
+    // SELVO_PG (a whole libpq connection string), then the single fields, then the engine.
+    if (const QString pg = envText("SELVO_PG"); !pg.trimmed().isEmpty()) {
+        QString error;
+        db::ConnectionConfig parsed = config;
+        parsed.port = 0; // tells whether the string names a port
+        if (db::ParsePgConnectionString(pg, parsed, &error)) {
+            if (parsed.port != 0)
+                portText = QString::number(parsed.port);
+            parsed.port = config.port;
+            config = parsed;
+            driver = QStringLiteral("postgres");
+        } else {
+            problems << QStringLiteral("SELVO_PG：%1").arg(error);
+        }
+    }
+    const struct {
+        const char* name;
+        QString* field;
+    } overrides[] = {
+        {"SELVO_PG_HOST", &config.host},
+        {"SELVO_PG_PORT", &portText},
+        {"SELVO_PG_NAME", &config.name},
+        {"SELVO_PG_USER", &config.user},
+        {"SELVO_PG_PASSWORD", &config.password},
+        {"SELVO_PG_SSLMODE", &config.sslmode},
+        {"SELVO_DB_DRIVER", &driver},
+    };
+    for (const auto& o : overrides) {
+        if (qEnvironmentVariableIsSet(o.name))
+            *o.field = envText(o.name);
+    }
+
+    driver = driver.trimmed().toLower();
     if (driver == QLatin1String("postgres") || driver == QLatin1String("postgresql") ||
-        driver == QLatin1String("psql"))
+        driver == QLatin1String("psql") || driver == QLatin1String("qpsql"))
         config.engine = db::Engine::Postgres;
+    else if (driver.isEmpty() || driver == QLatin1String("sqlite") || driver == QLatin1String("qsqlite"))
+        config.engine = db::Engine::Sqlite;
+    else
+        problems << QStringLiteral("未知的数据库类型“%1”（可选 sqlite 或 postgres）").arg(driver);
+
+    if (config.engine == db::Engine::Postgres) {
+        if (!portText.trimmed().isEmpty()) {
+            bool ok = false;
+            const int port = portText.trimmed().toInt(&ok);
+            if (ok && port >= 1 && port <= 65535)
+                config.port = port;
+            else
+                problems << QStringLiteral("端口必须是 1 到 65535 之间的整数：%1").arg(portText);
+        }
+        if (!config.sslmode.isEmpty() && !db::IsValidSslMode(config.sslmode))
+            problems << QStringLiteral("未知的 sslmode：%1").arg(config.sslmode);
+    }
+    config.invalidReason = problems.join(QStringLiteral("；"));
     return config;
+}
+
+QString DatabaseLocation(const db::ConnectionConfig& config) {
+    if (config.engine == db::Engine::Sqlite)
+        return QDir::toNativeSeparators(config.sqliteFile);
+    return QStringLiteral("postgresql://%1@%2:%3/%4")
+        .arg(config.user, config.host.isEmpty() ? QStringLiteral("localhost") : config.host)
+        .arg(config.port)
+        .arg(config.name);
 }
 
 OpenResult OpenDatabase(AppContext& ctx, const QString& dataFolder) {
     OpenResult result;
     const db::ConnectionConfig config = ConnectionConfigFor(dataFolder);
     if (!ctx.db.open(config)) {
-        const QString where = config.engine == db::Engine::Sqlite ? config.sqliteFile
-                                                                  : QStringLiteral("%1@%2:%3/%4")
-                                                                        .arg(config.user, config.host)
-                                                                        .arg(config.port)
-                                                                        .arg(config.name);
+        const QString where = DatabaseLocation(config);
         switch (ctx.db.openFailure()) {
         case db::OpenFailure::NotADatabase:
             result.detail = QStringLiteral("文件不是有效的数据库：%1").arg(where);
@@ -82,6 +160,9 @@ OpenResult OpenDatabase(AppContext& ctx, const QString& dataFolder) {
             break;
         case db::OpenFailure::NoSuchDatabase:
             result.detail = QStringLiteral("数据库不存在：%1").arg(where);
+            break;
+        case db::OpenFailure::BadSettings:
+            result.detail = QStringLiteral("数据库设置有误：%1").arg(ctx.db.lastError());
             break;
         default:
             result.detail = QStringLiteral("%1：%2").arg(where, ctx.db.lastError());

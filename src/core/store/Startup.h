@@ -14,8 +14,14 @@ struct AppContext;
 QString ResolveDataFolder(const QString& executableFolder);
 
 // How to reach the database of a data folder: selvo.conf's [Database] section when present,
-// else the embedded file hydb.db in that folder.
+// else the embedded file hydb.db in that folder. The environment overrides the file: SELVO_PG
+// (a libpq connection string), SELVO_PG_HOST, _PORT, _NAME, _USER, _PASSWORD, _SSLMODE, and
+// SELVO_DB_DRIVER (sqlite or postgres). Unusable values are named in invalidReason.
 db::ConnectionConfig ConnectionConfigFor(const QString& dataFolder);
+
+// Where the database is, for messages: the file, or postgresql://user@host:port/name (never
+// the password).
+QString DatabaseLocation(const db::ConnectionConfig& config);
 
 struct OpenResult {
     bool ok = false;
