@@ -1,10 +1,14 @@
 #include "TestShop.h"
 
+#include "core/db/ConnectionString.h"
 #include "core/store/Password.h"
 #include "core/store/Startup.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QSettings>
 
 namespace selvo::test {
 
@@ -14,6 +18,8 @@ TestShop::TestShop() {
         m_error = QStringLiteral("no temporary folder");
         return;
     }
+    if (engineName() == QLatin1String("postgres") && !createPgDatabase())
+        return;
     const OpenResult r = OpenDatabase(ctx, m_dir.path());
     if (!r.ok) {
         m_error = r.detail;
@@ -28,10 +34,69 @@ TestShop::TestShop() {
 
 TestShop::~TestShop() {
     ctx.db.close();
+    if (m_pgDatabase.isEmpty())
+        return;
+    const auto server = pgServer();
+    db::Database admin;
+    if (!server || !admin.open(*server) ||
+        !admin.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_pgDatabase)))
+        qWarning("test database %s was not dropped: %s", qPrintable(m_pgDatabase),
+                 qPrintable(admin.lastError()));
 }
 
 QString TestShop::engineName() {
-    return QStringLiteral("sqlite");
+    return qEnvironmentVariable("SELVO_TEST_PG").trimmed().isEmpty() ? QStringLiteral("sqlite")
+                                                                     : QStringLiteral("postgres");
+}
+
+std::optional<db::ConnectionConfig> TestShop::pgServer() {
+    const QString text = qEnvironmentVariable("SELVO_TEST_PG");
+    if (text.trimmed().isEmpty())
+        return std::nullopt;
+    db::ConnectionConfig config;
+    if (!db::ParsePgConnectionString(text, config))
+        return std::nullopt;
+    return config;
+}
+
+bool TestShop::createPgDatabase() {
+    const auto server = pgServer();
+    if (!server) {
+        m_error = QStringLiteral("SELVO_TEST_PG is not a usable connection string");
+        return false;
+    }
+    db::Database admin;
+    if (!admin.open(*server)) {
+        m_error = QStringLiteral("cannot reach the test server: ") + admin.lastError();
+        return false;
+    }
+    static int serial = 0;
+    const QString name = QStringLiteral("selvo_t%1_%2_%3")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(++serial)
+                             .arg(QRandomGenerator::global()->bounded(1000000));
+    if (!admin.exec(QStringLiteral("CREATE DATABASE %1").arg(name))) {
+        m_error = QStringLiteral("cannot create the test database: ") + admin.lastError();
+        return false;
+    }
+    m_pgDatabase = name;
+    // The till's own way to find its server: selvo.conf in the data folder.
+    QSettings conf(QDir(m_dir.path()).filePath(QStringLiteral("selvo.conf")), QSettings::IniFormat);
+    conf.beginGroup(QStringLiteral("Database"));
+    conf.setValue(QStringLiteral("driver"), QStringLiteral("postgres"));
+    conf.setValue(QStringLiteral("host"), server->host);
+    conf.setValue(QStringLiteral("port"), server->port);
+    conf.setValue(QStringLiteral("name"), name);
+    conf.setValue(QStringLiteral("user"), server->user);
+    conf.setValue(QStringLiteral("password"), server->password);
+    conf.setValue(QStringLiteral("sslmode"), server->sslmode);
+    conf.endGroup();
+    conf.sync();
+    if (conf.status() != QSettings::NoError) {
+        m_error = QStringLiteral("cannot write selvo.conf");
+        return false;
+    }
+    return true;
 }
 
 bool TestShop::isPostgres() const {

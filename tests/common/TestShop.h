@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 namespace selvo::test {
 
@@ -17,7 +18,9 @@ public:
 };
 
 // A fresh shop database for one test: a SQLite file in a temporary folder, or a fresh
-// PostgreSQL database when SELVO_TEST_PG names a server (see engineName()).
+// PostgreSQL database when SELVO_TEST_PG names a server (see engineName()), dropped again by
+// the destructor. Either way dataFolder() holds what a till needs to reach it (the file, or a
+// selvo.conf naming the server), so other processes can open the same shop.
 // Comes logged in as the administrator (ID 1, role 0).
 class TestShop final {
 public:
@@ -29,8 +32,12 @@ public:
     // False (with QTest failure text in error()) when the database could not be made.
     bool ok() const { return m_ok; }
     QString error() const { return m_error; }
+    // "postgres" when SELVO_TEST_PG names a server (a libpq connection string to a database the
+    // user may create databases from), else "sqlite".
     static QString engineName();
     bool isPostgres() const;
+    // The server named by SELVO_TEST_PG, or std::nullopt when there is none (or it cannot be read).
+    static std::optional<db::ConnectionConfig> pgServer();
 
     AppContext ctx;
     RecordingNotifier notes;
@@ -46,6 +53,8 @@ public:
     qint64 count(const QString& table, const QString& where = {}, const QVariantList& binds = {});
 
 private:
+    bool createPgDatabase();
+
     QTemporaryDir m_dir;
     QString m_pgDatabase;
     bool m_ok = false;
