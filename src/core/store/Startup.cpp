@@ -115,15 +115,16 @@ db::ConnectionConfig ConnectionConfigFor(const QString& dataFolder) {
     else
         problems << QStringLiteral("未知的数据库类型“%1”（可选 sqlite 或 postgres）").arg(driver);
 
+    // Server fields matter only for the server: a leftover bad value must not stop a SQLite till.
+    if (!portText.trimmed().isEmpty()) {
+        bool ok = false;
+        const int port = portText.trimmed().toInt(&ok);
+        if (ok && port >= 1 && port <= 65535)
+            config.port = port;
+        else if (config.engine == db::Engine::Postgres)
+            problems << QStringLiteral("端口必须是 1 到 65535 之间的整数：%1").arg(portText);
+    }
     if (config.engine == db::Engine::Postgres) {
-        if (!portText.trimmed().isEmpty()) {
-            bool ok = false;
-            const int port = portText.trimmed().toInt(&ok);
-            if (ok && port >= 1 && port <= 65535)
-                config.port = port;
-            else
-                problems << QStringLiteral("端口必须是 1 到 65535 之间的整数：%1").arg(portText);
-        }
         if (!config.sslmode.isEmpty() && !db::IsValidSslMode(config.sslmode))
             problems << QStringLiteral("未知的 sslmode：%1").arg(config.sslmode);
     }
