@@ -30,13 +30,13 @@ bool logToFile(const QString& kind, const QString& text) {
 }
 
 bool show(QWidget* parent, QMessageBox::Icon icon, const QString& kind, const QString& text,
-          const QString& detail) {
+          const QString& detail, const QString& caption = Messages::title()) {
     const QString full = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
     if (hook())
         return hook()(kind, full);
     if (logToFile(kind, full))
         return false;
-    QMessageBox box(icon, Messages::title(), text,
+    QMessageBox box(icon, caption, text,
                     kind == QLatin1String("ask") ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     parent);
     if (!detail.isEmpty())
@@ -60,6 +60,10 @@ void Messages::warn(QWidget* parent, const QString& text, const QString& detail)
 
 bool Messages::ask(QWidget* parent, const QString& text) {
     return show(parent, QMessageBox::Question, QStringLiteral("ask"), text, {});
+}
+
+bool Messages::ask(QWidget* parent, const QString& text, const QString& caption) {
+    return show(parent, QMessageBox::Question, QStringLiteral("ask"), text, {}, caption);
 }
 
 void Messages::setHook(Hook h) {

@@ -30,6 +30,8 @@ public:
     static void warn(QWidget* parent, const QString& text, const QString& detail = {});
     // Yes/No question; true on Yes.
     static bool ask(QWidget* parent, const QString& text);
+    // The same with a caption of its own ("充值提示").
+    static bool ask(QWidget* parent, const QString& text, const QString& caption);
 
     // Test hook: receives (kind, text) instead of a box and returns the answer for questions.
     // Kinds: "inform", "warn", "ask".
