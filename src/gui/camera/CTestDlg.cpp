@@ -4,6 +4,7 @@
 #include "gui/app/Messages.h"
 
 #include <QCamera>
+#include <QCameraDevice>
 #include <QComboBox>
 #include <QFile>
 #include <QHBoxLayout>
@@ -41,8 +42,8 @@ private:
 };
 
 CTestDlg::CTestDlg(const QString& photoFile, QWidget* parent)
-    : QDialog(parent), m_photoFile(photoFile), m_preview(new CameraPreview(this)), m_devices(new QComboBox(this)),
-      m_capture(new QPushButton(QStringLiteral("拍照(&C)"), this)),
+    : QDialog(parent), m_photoFile(photoFile), m_preview(new CameraPreview(this)),
+      m_devices(new QComboBox(this)), m_capture(new QPushButton(QStringLiteral("拍照(&C)"), this)),
       m_open(new QPushButton(QStringLiteral("开启(&O)"), this)),
       m_exit(new QPushButton(QStringLiteral("退出(&E)"), this)) {
     setWindowTitle(QStringLiteral("test"));

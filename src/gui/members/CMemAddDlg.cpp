@@ -84,7 +84,8 @@ CMemAddDlg::CMemAddDlg(AppContext& ctx, const QString& dataFolder, int memberId,
       m_points(Named(new QLineEdit(this), QStringLiteral("积分："))),
       m_cumulative(Named(new QLineEdit(this), QStringLiteral("累计消费："))),
       m_remark(Named(new QPlainTextEdit(this), QStringLiteral("备注："))), m_photo(new PhotoFrame(this)),
-      m_photoButton(Named(new QPushButton(QStringLiteral("拍照"), this), QStringLiteral("拍照"))), m_ok(nullptr) {
+      m_photoButton(Named(new QPushButton(QStringLiteral("拍照"), this), QStringLiteral("拍照"))),
+      m_ok(nullptr) {
     // Card numbers are not typed here: the field is kept (and written back) but never shown.
     m_codeLabel->hide();
     m_code->hide();

@@ -30,10 +30,12 @@ QPushButton* button(QWidget* parent, const QString& caption) {
 
 CMemManDlg::CMemManDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
     : QWidget(parent), m_ctx(ctx), m_dataFolder(dataFolder), m_add(button(this, QStringLiteral("新增"))),
-      m_delete(button(this, QStringLiteral("删除"))), m_state(new QComboBox(this)), m_search(new QLineEdit(this)),
-      m_query(button(this, QStringLiteral("查询"))), m_recharge(button(this, QStringLiteral("会员充值\\扣款"))),
-      m_history(button(this, QStringLiteral("充值记录"))), m_rules(button(this, QStringLiteral("积分规则设置"))),
-      m_totals(new QLabel(this)), m_list(new CListCtrlPlus(this)) {
+      m_delete(button(this, QStringLiteral("删除"))), m_state(new QComboBox(this)),
+      m_search(new QLineEdit(this)), m_query(button(this, QStringLiteral("查询"))),
+      m_recharge(button(this, QStringLiteral("会员充值\\扣款"))),
+      m_history(button(this, QStringLiteral("充值记录"))),
+      m_rules(button(this, QStringLiteral("积分规则设置"))), m_totals(new QLabel(this)),
+      m_list(new CListCtrlPlus(this)) {
     setAccessibleName(QStringLiteral("会员"));
     m_state->setAccessibleName(QStringLiteral("用户状态"));
     m_search->setAccessibleName(QStringLiteral("查询条件"));
@@ -179,9 +181,11 @@ QMenu* CMemManDlg::contextMenuFor(int row) {
     if (row < 0 || row >= m_list->rowCount())
         return nullptr;
     auto* menu = new QMenu(this);
-    connect(menu->addAction(QStringLiteral("充值/扣款")), &QAction::triggered, this, [this, row] { rechargeRow(row); });
+    connect(menu->addAction(QStringLiteral("充值/扣款")), &QAction::triggered, this,
+            [this, row] { rechargeRow(row); });
     // "充值/扣款/消费 记录" joins once one member's records have their screen.
-    connect(menu->addAction(QStringLiteral("编辑")), &QAction::triggered, this, [this, row] { editRow(row); });
+    connect(menu->addAction(QStringLiteral("编辑")), &QAction::triggered, this,
+            [this, row] { editRow(row); });
     return menu;
 }
 

@@ -35,7 +35,13 @@ CSelUserDlg::CSelUserDlg(AppContext& ctx, QPoint topLeft, QWidget* parent)
     m_search->setFocus();
 }
 
-CSelUserDlg::~CSelUserDlg() = default;
+CSelUserDlg::~CSelUserDlg() {
+    // Hiding the dialog later moves the focus, and the search box then puts its hint back:
+    // that must not reach this half-destroyed dialog.
+    disconnect(m_search, nullptr, this, nullptr);
+    m_search->removeEventFilter(this);
+    m_list->removeEventFilter(this);
+}
 
 QPoint CSelUserDlg::below(const QWidget* button) {
     return button->mapToGlobal(QPoint(0, button->height() + 5));
@@ -74,6 +80,11 @@ bool CSelUserDlg::eventFilter(QObject* watched, QEvent* event) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Down || key == Qt::Key_Up) {
             moveSelection(key == Qt::Key_Down ? 1 : -1);
+            return true;
+        }
+        // The popup has no buttons: Enter is the OK command itself.
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            accept();
             return true;
         }
     }

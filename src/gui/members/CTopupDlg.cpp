@@ -81,8 +81,10 @@ CTopupDlg::CTopupDlg(AppContext& ctx, int memberId, QWidget* parent)
     auto* panel = new QGroupBox(QStringLiteral("会员信息"), this);
     auto* grid = new QGridLayout(panel);
     const std::pair<const char*, QLabel*> fields[] = {
-        {"会员姓名：", m_name},      {"性别：", m_sex},       {"会员手机：", m_mobile}, {"会员卡号：", m_code},
-        {"当前余额:", m_balanceValue}, {"累计消费：", m_cumulative}, {"当前积分：", m_points},
+        {"会员姓名：", m_name},        {"性别：", m_sex},
+        {"会员手机：", m_mobile},      {"会员卡号：", m_code},
+        {"当前余额:", m_balanceValue}, {"累计消费：", m_cumulative},
+        {"当前积分：", m_points},
     };
     int i = 0;
     for (const auto& [caption, value] : fields) {
@@ -97,8 +99,8 @@ CTopupDlg::CTopupDlg(AppContext& ctx, int memberId, QWidget* parent)
     modes->addStretch();
 
     const QFont big = largeFont();
-    for (QWidget* w : {static_cast<QWidget*>(m_amount), static_cast<QWidget*>(m_bonus),
-                       static_cast<QWidget*>(m_total)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_amount), static_cast<QWidget*>(m_bonus), static_cast<QWidget*>(m_total)}) {
         w->setFont(big);
         colour(w, Qt::red);
     }

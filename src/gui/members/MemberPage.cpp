@@ -1,12 +1,16 @@
+#include "gui/app/CSelvoApp.h"
 #include "gui/app/SectionPages.h"
+#include "gui/members/CMemManDlg.h"
 
 namespace selvo::gui {
 
-// Empty until the section's screen is built.
-SectionPage CreateMemberPage(AppContext&, QWidget* parent) {
-    auto* page = new QWidget(parent);
-    page->setAccessibleName(QStringLiteral("会员"));
-    return {page, {}};
+SectionPage CreateMemberPage(AppContext& ctx, QWidget* parent) {
+    CSelvoApp* app = CSelvoApp::instance();
+    auto* page = new CMemManDlg(ctx, app ? app->dataFolder() : QString(), parent);
+    // Each time the tab is chosen the list is read again.
+    return {page, [page] {
+                page->fillList();
+            }};
 }
 
 } // namespace selvo::gui
