@@ -3,6 +3,7 @@
 
 #include "core/store/StoreOps.h"
 #include "gui/app/Messages.h"
+#include "gui/app/SectionPages.h"
 #include "gui/members/CMemManDlg.h"
 #include "gui/members/CTopupDlg.h"
 #include "gui/widgets/CListCtrlPlus.h"
@@ -87,6 +88,23 @@ private slots:
         page.searchEdit()->setText(QStringLiteral("100%"));
         Click(&page, QStringLiteral("查询"));
         QCOMPARE(list->rowCount(), 0);
+    }
+
+    void plugsIntoTheMainWindow() {
+        TestShop shop;
+        QVERIFY(shop.ok());
+        QWidget tabs;
+        const SectionPage section = CreateMemberPage(shop.ctx, &tabs);
+        auto* page = qobject_cast<CMemManDlg*>(section.widget);
+        QVERIFY(page);
+        QCOMPARE(page->accessibleName(), QStringLiteral("会员"));
+        // Choosing the tab reads the list again.
+        QVERIFY(section.activated);
+        section.activated();
+        QCOMPARE(page->list()->rowCount(), 0);
+        shop.addMember(QStringLiteral("甲"), QStringLiteral("1"));
+        section.activated();
+        QCOMPARE(page->list()->rowCount(), 1);
     }
 
     void deletesTickedRowsOnly() {
