@@ -43,6 +43,21 @@ inline void OnNextModal(std::function<void(QDialog*)> action, const QWidget* not
     timer->start();
 }
 
+// OnNextModal for a dialog of class D; any other dialog is rejected. `shown` turns true when
+// the action ran, so a test can check the dialog really came up.
+template <class D> void OnNextModalOf(std::function<void(D*)> action, bool* shown = nullptr) {
+    OnNextModal([action = std::move(action), shown](QDialog* dlg) {
+        auto* typed = qobject_cast<D*>(dlg);
+        if (!typed) {
+            dlg->reject();
+            return;
+        }
+        if (shown)
+            *shown = true;
+        action(typed);
+    });
+}
+
 // The visible top-level widgets of a class (dialogs open at the moment).
 template <class T> int CountVisible() {
     int n = 0;
