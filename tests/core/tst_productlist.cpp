@@ -151,11 +151,17 @@ private slots:
             const int id = shop.addProduct(QStringLiteral("X") + odd, odd, 1, 0, 0, c.daily);
             setAdded(shop, id, QStringLiteral("2023-01-01T00:00:00"));
         }
+        const int f = listFilter == 1 ? c.drinks : listFilter;
         QStringList got;
-        for (const auto& r :
-             ListProducts(shop.ctx, listFilter == 1 ? c.drinks : listFilter, {search, property}))
+        for (const auto& r : ListProducts(shop.ctx, f, {search, property}))
             got << r.name;
         QCOMPARE(got, names);
+        // The page decides about single rows with the same rule as the statement.
+        QStringList matched;
+        for (const auto& r : ListProducts(shop.ctx, f, {}))
+            if (ProductMatchesFilter(r, {search, property}))
+                matched << r.name;
+        QCOMPARE(matched, names);
     }
 
     // A category with more subcategories than one statement takes still lists all, in order.

@@ -10,17 +10,20 @@ namespace selvo {
 
 CategoryCounts LoadCategoryCounts(AppContext& ctx) {
     CategoryCounts counts;
+    // Grouped over the (PrdType, State) index without a condition: a plain index scan, several
+    // times faster than filtering on State first. Other states are skipped here.
     auto q = ctx.db.select(
-        QStringLiteral(
-            "SELECT PrdType, State, count(*) FROM tb_product WHERE State IN (?, ?) GROUP BY PrdType, State"),
-        {int(ProductOnSale), int(ProductOffShelf)});
+        QStringLiteral("SELECT PrdType, State, count(*) FROM tb_product GROUP BY PrdType, State"));
     if (!q)
         return counts;
     while (q->next()) {
         const int n = q->value(2).toInt();
-        if (q->value(1).toInt() == ProductOffShelf)
+        const QVariant state = q->value(1);
+        if (state.isNull())
+            continue;
+        if (state.toInt() == ProductOffShelf)
             counts.offShelf += n;
-        else if (!q->value(0).isNull())
+        else if (state.toInt() == ProductOnSale && !q->value(0).isNull())
             counts.onSale[q->value(0).toInt()] += n;
     }
     return counts;

@@ -70,6 +70,14 @@ QStringList ProductColumns(const ProductRow& row) {
             row.categoryName, FormatQuantity(row.stock)};
 }
 
+bool ProductMatchesFilter(const ProductRow& row, const ProductFilter& filter) {
+    if (filter.property != 0 && row.property != filter.property)
+        return false;
+    const QString text = filter.search.trimmed();
+    return text.isEmpty() || row.name.contains(text, Qt::CaseInsensitive) ||
+           row.initials.contains(text, Qt::CaseInsensitive) || row.code.contains(text, Qt::CaseInsensitive);
+}
+
 QList<ProductRow> ListProducts(AppContext& ctx, int listFilter, const ProductFilter& filter) {
     QString sql = kRowColumns + QStringLiteral(" WHERE p.State = ?");
     QVariantList binds{listFilter == kListOffShelf ? int(ProductOffShelf) : int(ProductOnSale)};

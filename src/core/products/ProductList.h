@@ -41,6 +41,10 @@ struct ProductFilter {
     int property = 0; // 0 = every property
 };
 
+// Whether a product passes the search text and property filter, as the listing statements
+// decide it (literal, case-insensitive substring of name, initials or code).
+bool ProductMatchesFilter(const ProductRow& row, const ProductFilter& filter);
+
 // Products of one list filter, newest first. Products whose category row does not exist are
 // not listed. An unreadable statement gives an empty list.
 QList<ProductRow> ListProducts(AppContext& ctx, int listFilter, const ProductFilter& filter);
