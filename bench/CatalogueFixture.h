@@ -36,14 +36,15 @@ inline void fillCatalogue(AppContext& ctx) {
     }
     for (int i = 0; i < kProducts; ++i) {
         const int k = i % 10;
-        ctx.db.exec(QStringLiteral("INSERT INTO tb_product(PrdCode, PrdName, FirstSpell, Price, PurchasePrice, "
-                                   "PrdType, MeasuringUnit, MustIntNum, PrdInventory, State, PrdProperty, AddDate) "
-                                   "VALUES(?, ?, ?, ?, ?, ?, ?, 1, ?, ?, ?, ?)"),
-                    {QString::number(10000000 + i), QString(QString::fromUtf8(names[k]) + QString::number(i)),
-                     QString(QString::fromUtf8(initials[k]) + QString::number(i)), 1.5 + i % 50, 1.0 + i % 40,
-                     categories[i % categories.size()], QStringLiteral("个"), double(i % 100),
-                     i % 20 == 0 ? 2 : 1, 1 + i % 3,
-                     QStringLiteral("2024-01-01 00:00:00").replace(14, 2, QString::asprintf("%02d", i % 60))});
+        ctx.db.exec(
+            QStringLiteral("INSERT INTO tb_product(PrdCode, PrdName, FirstSpell, Price, PurchasePrice, "
+                           "PrdType, MeasuringUnit, MustIntNum, PrdInventory, State, PrdProperty, AddDate) "
+                           "VALUES(?, ?, ?, ?, ?, ?, ?, 1, ?, ?, ?, ?)"),
+            {QString::number(10000000 + i), QString(QString::fromUtf8(names[k]) + QString::number(i)),
+             QString(QString::fromUtf8(initials[k]) + QString::number(i)), 1.5 + i % 50, 1.0 + i % 40,
+             categories[i % categories.size()], QStringLiteral("个"), double(i % 100), i % 20 == 0 ? 2 : 1,
+             1 + i % 3,
+             QStringLiteral("2024-01-01 00:00:00").replace(14, 2, QString::asprintf("%02d", i % 60))});
     }
     ctx.db.commit();
 }
@@ -65,8 +66,7 @@ inline bool openCatalogue(AppContext& ctx, const QTemporaryDir& dir) {
 }
 
 // Median of `runs` timings of `work`, in milliseconds.
-template <typename F>
-double medianMs(int runs, F&& work) {
+template <typename F> double medianMs(int runs, F&& work) {
     QList<double> ms;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;

@@ -27,13 +27,19 @@ int main(int argc, char** argv) {
                     const CategoryCounts counts = LoadCategoryCounts(ctx);
                     categories = int(tree.totals(counts).size());
                 }));
-    std::printf("  for comparison, two counts per category:  %8.2f ms (%d nodes)\n", medianMs(3, [&] {
-                    const CategoryTree tree = CategoryTree::load(ctx);
-                    for (const auto& [id, depth] : tree.depthFirst()) {
-                        ctx.db.scalar(QStringLiteral("SELECT count(ID) FROM tb_product WHERE State = 1 AND PrdType = ?"), {id});
-                        ctx.db.scalar(QStringLiteral("SELECT ID FROM tb_productTypes WHERE Pid = ?"), {id});
-                    }
-                }),
+    std::printf("  for comparison, two counts per category:  %8.2f ms (%d nodes)\n",
+                medianMs(3,
+                         [&] {
+                             const CategoryTree tree = CategoryTree::load(ctx);
+                             for (const auto& [id, depth] : tree.depthFirst()) {
+                                 ctx.db.scalar(
+                                     QStringLiteral(
+                                         "SELECT count(ID) FROM tb_product WHERE State = 1 AND PrdType = ?"),
+                                     {id});
+                                 ctx.db.scalar(QStringLiteral("SELECT ID FROM tb_productTypes WHERE Pid = ?"),
+                                               {id});
+                             }
+                         }),
                 categories);
     int onSale = 0;
     std::printf("sale-screen tree data, on-sale products:    %8.2f ms\n", medianMs(runs, [&] {
@@ -44,28 +50,27 @@ int main(int argc, char** argv) {
     std::printf("  (%d on-sale products)\n", onSale);
 
     int rows = 0;
-    std::printf("list \"全部商品\":                           %8.2f ms", medianMs(runs, [&] {
-                    rows = int(ListProducts(ctx, kListAllOnSale, {}).size());
-                }));
+    std::printf("list \"全部商品\":                           %8.2f ms",
+                medianMs(runs, [&] { rows = int(ListProducts(ctx, kListAllOnSale, {}).size()); }));
     std::printf(" (%d rows)\n", rows);
     const CategoryTree tree = CategoryTree::load(ctx);
     const int top = tree.depthFirst().first().first;
-    std::printf("list a top category with 9 subcategories:   %8.2f ms", medianMs(runs, [&] {
-                    rows = int(ListCategoryProducts(ctx, tree, top, {}).size());
-                }));
+    std::printf("list a top category with 9 subcategories:   %8.2f ms",
+                medianMs(runs, [&] { rows = int(ListCategoryProducts(ctx, tree, top, {}).size()); }));
     std::printf(" (%d rows)\n", rows);
-    std::printf("list \"下架商品\":                           %8.2f ms", medianMs(runs, [&] {
-                    rows = int(ListProducts(ctx, kListOffShelf, {}).size());
-                }));
+    std::printf("list \"下架商品\":                           %8.2f ms",
+                medianMs(runs, [&] { rows = int(ListProducts(ctx, kListOffShelf, {}).size()); }));
     std::printf(" (%d rows)\n", rows);
     std::printf("list \"全部商品\" searching \"可乐1\":          %8.2f ms", medianMs(runs, [&] {
                     rows = int(ListProducts(ctx, kListAllOnSale, {QStringLiteral("可乐1"), 0}).size());
                 }));
     std::printf(" (%d rows)\n", rows);
 
-    for (const QString& text : {QString(), QStringLiteral("K"), QStringLiteral("KL"), QStringLiteral("可乐19"),
-                                QStringLiteral("10019999"), QStringLiteral("没有这个")}) {
-        std::printf("picker keystroke %-12s                %8.2f ms", qPrintable(QLatin1Char('"') + text + QLatin1Char('"')),
+    for (const QString& text :
+         {QString(), QStringLiteral("K"), QStringLiteral("KL"), QStringLiteral("可乐19"),
+          QStringLiteral("10019999"), QStringLiteral("没有这个")}) {
+        std::printf("picker keystroke %-12s                %8.2f ms",
+                    qPrintable(QLatin1Char('"') + text + QLatin1Char('"')),
                     medianMs(runs, [&] { rows = int(PickerRows(ctx, text).size()); }));
         std::printf(" (%d rows)\n", rows);
     }

@@ -264,11 +264,15 @@ void CPrdTypeTree::UpdateCounts(QTreeWidgetItem* node) {
     const CategoryCounts counts = LoadCategoryCounts(m_context);
     const QHash<int, int> totals = categories.totals(counts);
     visitFrom(node, [&](QTreeWidgetItem* n) {
-        const NodeRecord r = recordOf(n);
-        if (r.kind == RootNode || r.kind == CategoryNode)
-            n->setText(0, CategoryCountText(r.name, counts.direct(r.id), totals.value(r.id)));
-        else if (r.kind == OffShelfNode)
-            n->setText(0, OffShelfCountText(r.name, counts.offShelf));
+        const int kind = n->data(0, KindRole).toInt();
+        if (kind == ProductNode) // the bulk of a sale-screen tree; its text never changes
+            return false;
+        const QString name = n->data(0, NameRole).toString();
+        const int id = n->data(0, IdRole).toInt();
+        if (kind == RootNode || kind == CategoryNode)
+            n->setText(0, CategoryCountText(name, counts.direct(id), totals.value(id)));
+        else if (kind == OffShelfNode)
+            n->setText(0, OffShelfCountText(name, counts.offShelf));
         return false;
     });
 }
