@@ -14,7 +14,7 @@
 
 using namespace selvo;
 using namespace selvo::gui;
-using selvo::test::onNextModal;
+using selvo::test::OnNextModalOf;
 using selvo::test::TestShop;
 
 namespace {
@@ -190,7 +190,7 @@ private slots:
         tree.LoadTree(0);
         tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
         bool shown = false;
-        onNextModal<CPrdTypeAdd>(
+        OnNextModalOf<CPrdTypeAdd>(
             [](CPrdTypeAdd* dlg) {
                 QCOMPARE(dlg->windowTitle(), QStringLiteral("添加商品分类"));
                 QCOMPARE(dlg->parentList()->currentText(), QStringLiteral("食品"));
@@ -214,7 +214,7 @@ private slots:
         QCOMPARE(node->text(0), QStringLiteral("零食   [0/0]"));
 
         // Cancelled: nothing stored.
-        onNextModal<CPrdTypeAdd>([](CPrdTypeAdd* dlg) { dlg->reject(); });
+        OnNextModalOf<CPrdTypeAdd>([](CPrdTypeAdd* dlg) { dlg->reject(); });
         QVERIFY(!tree.AddCategory(QStringLiteral("日用")));
         QCOMPARE(s.shop.count(QStringLiteral("tb_productTypes")), 4);
     }
@@ -256,7 +256,7 @@ private slots:
         CPrdTypeTree tree(s.shop.ctx);
         tree.LoadTree(0);
         tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
-        onNextModal<CPrdTypeAdd>([&](CPrdTypeAdd* dlg) {
+        OnNextModalOf<CPrdTypeAdd>([&](CPrdTypeAdd* dlg) {
             QCOMPARE(dlg->nameEdit()->text(), QStringLiteral("食品"));
             QCOMPARE(dlg->parentList()->currentIndex(), 0);
             // Neither the category itself nor its subcategory can become its parent.
@@ -274,7 +274,7 @@ private slots:
 
         // Moving 饮料 under 日用 refills the tree and selects it there.
         tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.drinks));
-        onNextModal<CPrdTypeAdd>([&](CPrdTypeAdd* dlg) {
+        OnNextModalOf<CPrdTypeAdd>([&](CPrdTypeAdd* dlg) {
             QCOMPARE(dlg->parentList()->currentData().toInt(), s.food);
             dlg->parentList()->setCurrentIndex(dlg->parentList()->findData(s.daily));
             dlg->accept();

@@ -20,8 +20,8 @@
 
 using namespace selvo;
 using namespace selvo::gui;
-using selvo::test::byCaption;
-using selvo::test::onNextModal;
+using selvo::test::Find;
+using selvo::test::OnNextModalOf;
 using selvo::test::TestShop;
 
 namespace {
@@ -34,23 +34,23 @@ int addCategory(TestShop& shop, const QString& name, int pid = 0) {
 // The editor's controls by caption.
 struct Editor {
     CPrdAddDlg& d;
-    QLineEdit* code() const { return byCaption<QLineEdit>(&d, QStringLiteral("产品编号：")); }
-    QCheckBox* autoCode() const { return byCaption<QCheckBox>(&d, QStringLiteral("自动创建产品编号")); }
-    QLineEdit* name() const { return byCaption<QLineEdit>(&d, QStringLiteral("产品名称：")); }
-    QLineEdit* initials() const { return byCaption<QLineEdit>(&d, QStringLiteral("简码")); }
-    QLineEdit* purchase() const { return byCaption<QLineEdit>(&d, QStringLiteral("采购价：")); }
-    QLineEdit* price() const { return byCaption<QLineEdit>(&d, QStringLiteral("零售价：")); }
-    QCheckBox* mustInt() const { return byCaption<QCheckBox>(&d, QStringLiteral("整数销售")); }
-    QComboBox* unit() const { return byCaption<QComboBox>(&d, QStringLiteral("计量单位：")); }
-    QComboBox* category() const { return byCaption<QComboBox>(&d, QStringLiteral("产品分类：")); }
-    QComboBox* state() const { return byCaption<QComboBox>(&d, QStringLiteral("产品状态：")); }
-    QComboBox* property() const { return byCaption<QComboBox>(&d, QStringLiteral("产品性质：")); }
+    QLineEdit* code() const { return Find<QLineEdit>(&d, QStringLiteral("产品编号：")); }
+    QCheckBox* autoCode() const { return Find<QCheckBox>(&d, QStringLiteral("自动创建产品编号")); }
+    QLineEdit* name() const { return Find<QLineEdit>(&d, QStringLiteral("产品名称：")); }
+    QLineEdit* initials() const { return Find<QLineEdit>(&d, QStringLiteral("简码")); }
+    QLineEdit* purchase() const { return Find<QLineEdit>(&d, QStringLiteral("采购价：")); }
+    QLineEdit* price() const { return Find<QLineEdit>(&d, QStringLiteral("零售价：")); }
+    QCheckBox* mustInt() const { return Find<QCheckBox>(&d, QStringLiteral("整数销售")); }
+    QComboBox* unit() const { return Find<QComboBox>(&d, QStringLiteral("计量单位：")); }
+    QComboBox* category() const { return Find<QComboBox>(&d, QStringLiteral("产品分类：")); }
+    QComboBox* state() const { return Find<QComboBox>(&d, QStringLiteral("产品状态：")); }
+    QComboBox* property() const { return Find<QComboBox>(&d, QStringLiteral("产品性质：")); }
     QLineEdit* stock() const {
-        QLineEdit* e = byCaption<QLineEdit>(&d, QStringLiteral("初始库存："));
-        return e ? e : byCaption<QLineEdit>(&d, QStringLiteral("当前库存："));
+        QLineEdit* e = Find<QLineEdit>(&d, QStringLiteral("初始库存："));
+        return e ? e : Find<QLineEdit>(&d, QStringLiteral("当前库存："));
     }
-    QCheckBox* keepAdding() const { return byCaption<QCheckBox>(&d, QStringLiteral("连续添加")); }
-    QPushButton* button(const QString& caption) const { return byCaption<QPushButton>(&d, caption); }
+    QCheckBox* keepAdding() const { return Find<QCheckBox>(&d, QStringLiteral("连续添加")); }
+    QPushButton* button(const QString& caption) const { return Find<QPushButton>(&d, caption); }
     QPushButton* addUnit() const { return d.findChild<QPushButton*>(QStringLiteral("addUnit")); }
     QPushButton* addCategory() const { return d.findChild<QPushButton*>(QStringLiteral("addCategory")); }
 
@@ -290,11 +290,11 @@ private slots:
         CPrdAddDlg dlg(shop.ctx, -1, nullptr);
         Editor e{dlg};
         bool shown = false;
-        onNextModal<CUnitDlg>(
+        OnNextModalOf<CUnitDlg>(
             [](CUnitDlg* units) {
                 QCOMPARE(units->windowTitle(), QStringLiteral("计量单位"));
                 QCOMPARE(units->editor()->toPlainText(), QStringLiteral("个\n件\n"));
-                QVERIFY(byCaption<QLabel>(units, QStringLiteral("一行一个，请勿重复")));
+                QVERIFY(Find<QLabel>(units, QStringLiteral("一行一个，请勿重复")));
                 units->editor()->setPlainText(QStringLiteral("个\n\n件"));
                 units->accept();
             },
@@ -318,7 +318,7 @@ private slots:
         Editor e{dlg};
         QVERIFY(e.addCategory()->isEnabled());
         e.category()->setCurrentIndex(e.category()->findData(drinks));
-        onNextModal<CPrdTypeAdd>([&](CPrdTypeAdd* add) {
+        OnNextModalOf<CPrdTypeAdd>([&](CPrdTypeAdd* add) {
             QCOMPARE(add->parentList()->currentData().toInt(), drinks);
             add->nameEdit()->setText(QStringLiteral("果汁"));
             add->accept();

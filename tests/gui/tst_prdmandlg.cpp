@@ -2,6 +2,7 @@
 #include "TestShop.h"
 
 #include "core/products/Categories.h"
+#include "gui/app/CSelvoDlg.h"
 #include "gui/app/Messages.h"
 #include "gui/products/CPrdAddDlg.h"
 #include "gui/products/CPrdManDlg.h"
@@ -16,8 +17,10 @@
 
 using namespace selvo;
 using namespace selvo::gui;
-using selvo::test::byCaption;
-using selvo::test::onNextModal;
+using selvo::test::Click;
+using selvo::test::Find;
+using selvo::test::OnNextModal;
+using selvo::test::OnNextModalOf;
 using selvo::test::TestShop;
 
 namespace {
@@ -110,10 +113,31 @@ private slots:
         QCOMPARE(p.page.tree()->rootNode()->text(0), QStringLiteral("全部商品   [0/5]"));
         QCOMPARE(p.page.tree()->geometry(), QRect(1, 40, 300, 559));
         QCOMPARE(p.page.list()->geometry(), QRect(310, 40, 689, 559));
-        QVERIFY(byCaption<QPushButton>(&p.page, QStringLiteral("新增商品")));
-        QVERIFY(byCaption<QPushButton>(&p.page, QStringLiteral("查询")));
+        QVERIFY(Find<QPushButton>(&p.page, QStringLiteral("新增商品")));
+        QVERIFY(Find<QPushButton>(&p.page, QStringLiteral("查询")));
         QCOMPARE(p.page.propertyList()->count(), 4);
         QCOMPARE(p.page.propertyList()->currentText(), QStringLiteral("所有"));
+    }
+
+    // The main window's "商品" tab holds the page, which fills itself once shown.
+    void productTabOfTheMainWindow() {
+        Shop s;
+        QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
+        s.shop.ctx.op.clear();
+        CSelvoDlg window(s.shop.ctx, s.shop.dataFolder());
+        OnNextModal([](QDialog* dlg) {
+            Find<QComboBox>(dlg, QStringLiteral("用户名："))->setEditText(QStringLiteral("admin"));
+            Find<QLineEdit>(dlg, QStringLiteral("密码："))->setText(QStringLiteral("admin"));
+            Click(dlg, QStringLiteral("确定"));
+            if (dlg->isVisible())
+                dlg->reject();
+        });
+        QVERIFY(window.begin());
+        auto* page = window.findChild<CPrdManDlg*>();
+        QVERIFY(page);
+        QCOMPARE(page->accessibleName(), QStringLiteral("商品"));
+        QTRY_VERIFY(page->tree()->rootNode() != nullptr);
+        QCOMPARE(page->list()->rowCount(), 5);
     }
 
     void listingFollowsTheTree() {
@@ -215,17 +239,17 @@ private slots:
 
         // Added through the editor into a subcategory of the listed one: on top.
         bool shown = false;
-        onNextModal<CPrdAddDlg>(
+        OnNextModalOf<CPrdAddDlg>(
             [&](CPrdAddDlg* dlg) {
                 QCOMPARE(dlg->productId(), -1);
-                byCaption<QLineEdit>(dlg, QStringLiteral("产品名称："))->setText(QStringLiteral("橙汁"));
-                auto* category = byCaption<QComboBox>(dlg, QStringLiteral("产品分类："));
+                Find<QLineEdit>(dlg, QStringLiteral("产品名称："))->setText(QStringLiteral("橙汁"));
+                auto* category = Find<QComboBox>(dlg, QStringLiteral("产品分类："));
                 category->setCurrentIndex(category->findData(s.drinks));
-                byCaption<QComboBox>(dlg, QStringLiteral("计量单位："))->setEditText(QStringLiteral("瓶"));
+                Find<QComboBox>(dlg, QStringLiteral("计量单位："))->setEditText(QStringLiteral("瓶"));
                 dlg->accept();
             },
             &shown);
-        byCaption<QPushButton>(&p.page, QStringLiteral("新增商品"))->click();
+        Find<QPushButton>(&p.page, QStringLiteral("新增商品"))->click();
         QVERIFY(shown);
         QCOMPARE(list->itemText(0, 1), QStringLiteral("橙汁"));
         QCOMPARE(messages.toastTexts(), QStringList{QStringLiteral("添加成功")});
@@ -244,7 +268,7 @@ private slots:
 
         // A double-click opens the editor on that product.
         int opened = 0;
-        onNextModal<CPrdAddDlg>([&](CPrdAddDlg* dlg) {
+        OnNextModalOf<CPrdAddDlg>([&](CPrdAddDlg* dlg) {
             opened = dlg->productId();
             dlg->reject();
         });

@@ -1,12 +1,12 @@
 #include "gui/app/SectionPages.h"
+#include "gui/products/CPrdManDlg.h"
 
 namespace selvo::gui {
 
-// Empty until the section's screen is built.
-SectionPage CreateProductPage(AppContext&, QWidget* parent) {
-    auto* page = new QWidget(parent);
-    page->setAccessibleName(QStringLiteral("商品"));
-    return {page, {}};
+// The product page fills itself once it is on screen and keeps itself up to date; choosing
+// the tab again needs nothing.
+SectionPage CreateProductPage(AppContext& ctx, QWidget* parent) {
+    return {new CPrdManDlg(ctx, parent), {}};
 }
 
 } // namespace selvo::gui

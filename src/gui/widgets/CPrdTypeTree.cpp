@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
 
@@ -103,6 +104,24 @@ public:
     }
 };
 
+// The node images carry the arrows, so the view draws no expand buttons of its own; the
+// selection covers the node itself, not the indentation to its left.
+class TreeStyle final : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_IndicatorBranch)
+            return;
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_ItemView_ShowDecorationSelected)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 QTreeWidgetItem* nextSibling(QTreeWidgetItem* node) {
     QTreeWidgetItem* parent = node->parent();
     if (parent) {
@@ -138,7 +157,20 @@ CPrdTypeTree::CPrdTypeTree(AppContext& context, QWidget* parent) : QTreeWidget(p
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformRowHeights(true);
     setItemDelegate(new LeafDelegate(this));
+    auto* style = new TreeStyle;
+    style->setParent(this);
+    setStyle(style);
     setAccessibleName(QStringLiteral("商品分类"));
+    // On the product page a category's arrow follows its expansion (a double-click toggles it).
+    const auto arrow = [this](QTreeWidgetItem* node, Image img) {
+        const int kind = recordOf(node).kind;
+        if (m_mode == 0 && (kind == RootNode || kind == CategoryNode))
+            setImage(node, img);
+    };
+    connect(this, &QTreeWidget::itemExpanded, this,
+            [arrow](QTreeWidgetItem* node) { arrow(node, ImageExpanded); });
+    connect(this, &QTreeWidget::itemCollapsed, this,
+            [arrow](QTreeWidgetItem* node) { arrow(node, ImageCollapsed); });
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
         const NodeRecord r = recordOf(item);
         if (m_mode == 1 && r.kind == ProductNode)
@@ -419,16 +451,6 @@ void CPrdTypeTree::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = createCategoryMenu(node, this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
-}
-
-void CPrdTypeTree::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (m_mode == 0) {
-        QTreeWidgetItem* node = itemAt(event->position().toPoint());
-        const int kind = recordOf(node).kind;
-        if (node && (kind == RootNode || kind == CategoryNode))
-            setImage(node, node->isExpanded() ? ImageCollapsed : ImageExpanded);
-    }
-    QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 } // namespace selvo::gui

@@ -81,7 +81,6 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QTreeWidgetItem* makeNode(const NodeRecord& record, const QString& text, Image image) const;
