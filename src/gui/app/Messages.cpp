@@ -54,6 +54,10 @@ void Messages::inform(QWidget* parent, const QString& text, const QString& detai
     show(parent, QMessageBox::Information, QStringLiteral("inform"), text, detail);
 }
 
+void Messages::informWithCaption(QWidget* parent, const QString& text, const QString& caption) {
+    show(parent, QMessageBox::Information, QStringLiteral("inform"), text, {}, caption);
+}
+
 void Messages::warn(QWidget* parent, const QString& text, const QString& detail) {
     show(parent, QMessageBox::Warning, QStringLiteral("warn"), text, detail);
 }

@@ -28,6 +28,8 @@ public:
     // An OK box with the program's title; `detail` goes under the text when given.
     static void inform(QWidget* parent, const QString& text, const QString& detail = {});
     static void warn(QWidget* parent, const QString& text, const QString& detail = {});
+    // An OK box with a caption of its own ("整数销售说明").
+    static void informWithCaption(QWidget* parent, const QString& text, const QString& caption);
     // Yes/No question; true on Yes.
     static bool ask(QWidget* parent, const QString& text);
     // The same with a caption of its own ("充值提示").

@@ -122,7 +122,8 @@ CPrdAddDlg::CPrdAddDlg(AppContext& context, int productId, CPrdTypeTree* tree, Q
     connect(m_autoCode, &QCheckBox::toggled, this, &CPrdAddDlg::autoCodeToggled);
     connect(m_addUnit, &QPushButton::clicked, this, &CPrdAddDlg::addUnit);
     connect(m_addCategory, &QPushButton::clicked, this, &CPrdAddDlg::addCategory);
-    connect(m_help, &QPushButton::clicked, this, [this] { Messages::inform(this, WholeNumberHelpText()); });
+    connect(m_help, &QPushButton::clicked, this,
+            [this] { Messages::informWithCaption(this, WholeNumberHelpText(), WholeNumberHelpCaption()); });
 
     // Opening.
     m_ready = false;
@@ -299,7 +300,7 @@ void CPrdAddDlg::accept() {
         refuse(check.message, check.field, check.selectText);
         return;
     }
-    if (check.askBelowCost && !Messages::ask(this, BelowCostQuestion()))
+    if (check.askBelowCost && !Messages::ask(this, BelowCostQuestion(), QString()))
         return;
     const ProductSave saved = SaveProduct(m_context, m_productId, form);
     if (!saved.ok) {

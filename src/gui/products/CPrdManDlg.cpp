@@ -217,7 +217,7 @@ QMenu* CPrdManDlg::createRowMenu(int row, QWidget* parent) {
     connect(menu->addAction(QStringLiteral("修改")), &QAction::triggered, this,
             [this, id] { openEditor(id); });
     connect(menu->addAction(QStringLiteral("删除")), &QAction::triggered, this, [this, id] {
-        if (!Messages::ask(this, deleteQuestion()))
+        if (!Messages::ask(this, deleteQuestion(), QString()))
             return;
         const int at = m_list->findRowByData(id);
         if (at >= 0)

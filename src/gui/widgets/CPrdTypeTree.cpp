@@ -412,7 +412,7 @@ void CPrdTypeTree::DeleteCategory() {
     const NodeRecord r = recordOf(node);
     if (!node || r.kind != CategoryNode)
         return;
-    if (!Messages::ask(this, QStringLiteral("确认删除此分类？")))
+    if (!Messages::ask(this, QStringLiteral("确认删除此分类？"), QString()))
         return;
     switch (DeleteCategoryRow(m_context, r.id)) {
     case CategoryDelete::InUse:
