@@ -1,0 +1,218 @@
+#include "core/sales/Posting.h"
+
+#include "core/store/AppContext.h"
+#include "core/store/StoreOps.h"
+#include "core/support/Clock.h"
+#include "core/support/Money.h"
+#include "core/support/Number.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace selvo {
+
+namespace {
+// Another till may draw the same order number in the same second; the unique index refuses the
+// second one and the whole posting runs again with a fresh number.
+constexpr int kOrderNoAttempts = 5;
+
+QString saveFailedText() {
+    return QStringLiteral("保存订单失败，请重试！");
+}
+} // namespace
+
+OrderDraft MakeSaleDraft(const Cart& cart, const StoreSettings& settings, int memberId, const Payment& payment,
+                         int earnedPoints, const QString& remark, const QDateTime& saleDate) {
+    const CartTotals totals = cart.totals(settings);
+    const bool byPoints = payment.payType == PayPoints;
+    OrderDraft d;
+    d.memberId = memberId;
+    d.orderType = byPoints ? OrderPointsExchange : OrderSale;
+    d.payment = payment;
+    d.remark = remark;
+    d.saleDate = saleDate;
+    d.totalPrice = RoundCents(totals.listTotal);
+    // The amount charged is the total the screen shows, to the fen.
+    d.realTotalPrice = byPoints ? 0 : totals.amountDue();
+    d.purchasePrice = RoundCents(totals.costTotal);
+    d.profits = RoundCents(d.realTotalPrice - d.purchasePrice);
+    d.prdSum = totals.productCount;
+    if (byPoints)
+        d.points = -payment.pointsUsed;
+    else
+        d.points = IsWalkIn(memberId) ? 0 : earnedPoints;
+    d.cumulative = byPoints ? 0 : d.realTotalPrice;
+    for (const CartRow& row : cart.rows()) {
+        OrderLine line;
+        line.code = row.code;
+        line.name = row.lineName();
+        line.price = row.price;
+        line.quantity = row.quantity;
+        line.discount = row.discountValue();
+        line.discountPrice = row.discountPrice;
+        line.cost = row.cost;
+        const double lineTotal = row.lineTotal();
+        if (byPoints) {
+            line.totalPrice = 0;
+            line.profits = -(row.cost * row.quantity);
+            line.points = -PointsNeeded(lineTotal, settings.interalToYuan);
+        } else {
+            line.totalPrice = lineTotal;
+            line.profits = (row.discountPrice - row.cost) * row.quantity;
+            line.points = PointsForAmount(lineTotal, settings.yuanToInteral);
+        }
+        d.lines.append(line);
+        d.stockMoves.append({row.code, row.quantity});
+    }
+    return d;
+}
+
+QString FastSalePointsText(const QString& amountText, int yuanToInteral) {
+    const double amount = MoneyFieldValue(amountText);
+    if (!(amount > 0) || yuanToInteral < 1 || amount > kMaxAmount)
+        return QStringLiteral("0");
+    return QString::number(qint64(std::trunc(amount / yuanToInteral)));
+}
+
+double FastSaleAmount(const QString& amountText) {
+    return MoneyFieldValue(amountText);
+}
+
+QString CheckFastSale(const FastSaleInput& input) {
+    if (!input.guest && input.memberId <= 0)
+        return QStringLiteral("请选择会员\r\n或设置为散客消费！");
+    QString amount = input.amountText;
+    amount.remove(QStringLiteral("￥"));
+    if (FastSaleAmount(input.amountText) < 0.000001)
+        return QStringLiteral("实收价格不能小于0");
+    if (!IsWholeNumberText(amount) || FastSaleAmount(input.amountText) > kMaxAmount)
+        return QStringLiteral("请输入正确的消费金额");
+    if (!input.guest) {
+        const QString points = input.pointsText.trimmed();
+        const double value = ParseLeadingNumber(points);
+        if (!points.isEmpty() &&
+            (!IsWholeNumberText(points) || value != std::trunc(value) || value < 0 || value > 2147483647.0))
+            return QStringLiteral("请输入正确的获得积分");
+    }
+    return {};
+}
+
+OrderDraft MakeFastSaleDraft(const FastSaleInput& input, const Payment& payment, const QString& remark,
+                             const QDateTime& saleDate) {
+    OrderDraft d;
+    d.memberId = input.guest ? kWalkInMember : input.memberId;
+    d.orderType = OrderFastSale;
+    d.payment = payment;
+    d.remark = remark;
+    d.saleDate = saleDate;
+    const double amount = FastSaleAmount(input.amountText);
+    const bool byPoints = payment.payType == PayPoints;
+    d.totalPrice = byPoints ? 0 : amount;
+    d.realTotalPrice = d.totalPrice;
+    d.cumulative = d.totalPrice;
+    if (byPoints)
+        d.points = -payment.pointsUsed;
+    else
+        d.points = IsWalkIn(d.memberId) ? 0 : ParseLeadingInt(input.pointsText);
+    return d;
+}
+
+PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
+    PostResult result;
+    const bool member = !IsWalkIn(draft.memberId);
+    const int payType = draft.payment.payType;
+    if (!member && payType != PayCash) {
+        result.failure = PostFailure::MessageBox;
+        result.message = QStringLiteral("散客只能使用现金支付");
+        return result;
+    }
+    const QDateTime saleDate = draft.saleDate.isValid() ? draft.saleDate : Clock::instance().now();
+    // Products in code order, so two tills selling the same goods lock them in the same order.
+    auto stockMoves = draft.stockMoves;
+    std::stable_sort(stockMoves.begin(), stockMoves.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+
+    bool retryNumber = false;
+    const auto fail = [&](PostFailure kind, const QString& message, bool withDetail = true) {
+        result.failure = kind;
+        result.message = message;
+        result.detail = withDetail ? ctx.db.lastError() : QString();
+        return false;
+    };
+
+    const auto work = [&]() -> bool {
+        retryNumber = false;
+        result.orderNo = MakeOrderNo(ctx);
+        const QString& no = result.orderNo;
+        const QVariant date = ctx.db.dateTimeValue(saleDate);
+        if (!ctx.db.exec(QStringLiteral("INSERT INTO tb_orders(OrderNo, MemID, SaleManID, TotalPrice, RealTotalPrice, "
+                                        "PrdPurchasePrice, Profits, PrdSum, Integral, GetMoney, Change, Remark, "
+                                        "SaleDate, PayType, OrderType) "
+                                        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                         {no, draft.memberId, ctx.op.id, draft.totalPrice, draft.realTotalPrice,
+                          draft.purchasePrice, draft.profits, draft.prdSum, draft.points,
+                          payType == PayCash ? draft.payment.cashReceived : 0.0,
+                          payType == PayCash ? draft.payment.change : 0.0, draft.remark, date, payType,
+                          draft.orderType})) {
+            retryNumber = ctx.db.lastErrorIsUniqueViolation();
+            return fail(PostFailure::MessageBox, saveFailedText());
+        }
+        for (const OrderLine& line : draft.lines) {
+            if (!ctx.db.exec(QStringLiteral("INSERT INTO tb_order_lines(OrderNo, MemID, SaleManID, PrdCode, PrdName, "
+                                            "PrdPrice, PrdNum, DisCount, DisCountPrice, PrdPurchasePrice, Profits, "
+                                            "TotalPrice, Integral, PayType, SaleDate) "
+                                            "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                             {no, draft.memberId, ctx.op.id, line.code, line.name, line.price, line.quantity,
+                              line.discount, line.discountPrice, line.cost, line.profits, line.totalPrice,
+                              line.points, payType, date}))
+                return fail(PostFailure::MessageBox, saveFailedText());
+        }
+        if (member) {
+            // Read inside the transaction: the member may have been deleted or paid elsewhere meanwhile.
+            auto balance = ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"),
+                                         {draft.memberId});
+            if (!balance)
+                return fail(PostFailure::MessageBox, QStringLiteral("无法读取会员信息，请重试！"));
+            if (payType == PayBalance && draft.payment.autoRecharge()) {
+                const double recharge = draft.payment.recharge;
+                if (!AddMemberBalance(ctx, draft.memberId, recharge) ||
+                    !WriteTopupRecord(ctx, true, draft.memberId,
+                                      AutoRechargeRemark(recharge, draft.payment.shortfall), recharge, 0,
+                                      balance->toDouble()))
+                    return fail(PostFailure::Toast, QStringLiteral("自动充值失败，请重试！"), false);
+            }
+            if (payType == PayBalance && !DeductMemberBalance(ctx, draft.memberId, draft.realTotalPrice))
+                return fail(PostFailure::Toast, QStringLiteral("扣除余额失败，请重试！"), false);
+            if (payType == PayPoints) {
+                if (!DeductMemberPoints(ctx, draft.memberId, draft.payment.pointsUsed))
+                    return fail(PostFailure::Toast, QStringLiteral("扣除积分失败，请重试！"), false);
+            } else if (!AddMemberPoints(ctx, draft.memberId, draft.points) ||
+                       !AddMemberCumulative(ctx, draft.memberId, draft.cumulative)) {
+                return fail(PostFailure::MessageBox, saveFailedText());
+            }
+        }
+        for (const auto& [code, quantity] : stockMoves) {
+            if (!MoveStock(ctx, code, StockSale, false, QString(), -quantity))
+                return fail(PostFailure::MessageBox, saveFailedText());
+        }
+        return true;
+    };
+
+    for (int attempt = 1; attempt <= kOrderNoAttempts; ++attempt) {
+        result = PostResult{};
+        if (db::runTransaction(ctx.db, work)) {
+            result.ok = true;
+            result.failure = PostFailure::None;
+            result.message = SaleDoneText();
+            return result;
+        }
+        if (!retryNumber)
+            break;
+    }
+    if (result.failure == PostFailure::None)
+        fail(PostFailure::MessageBox, saveFailedText());
+    result.orderNo.clear();
+    return result;
+}
+
+} // namespace selvo

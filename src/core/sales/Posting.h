@@ -1,0 +1,88 @@
+#pragma once
+
+#include "core/sales/Cart.h"
+#include "core/sales/Settlement.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace selvo {
+
+struct AppContext;
+
+// One tb_order_lines row.
+struct OrderLine {
+    QString code;
+    QString name;
+    double price = 0;
+    double quantity = 0;
+    double discount = 10;
+    double discountPrice = 0;
+    double cost = 0;
+    double totalPrice = 0;
+    double profits = 0;
+    int points = 0;
+};
+
+// Everything a posting writes: the order row, its lines, the member's accounts and the stock.
+struct OrderDraft {
+    int memberId = -1;
+    int orderType = OrderSale;
+    double totalPrice = 0;
+    double realTotalPrice = 0;
+    double purchasePrice = 0;
+    double profits = 0;
+    double prdSum = 0;
+    int points = 0; // signed: earned, or minus the points paid with
+    QString remark;
+    QDateTime saleDate;
+    Payment payment;
+    // Written to the member: cumulative spending (0 for a points exchange).
+    double cumulative = 0;
+    QList<OrderLine> lines;
+    // Taken from the stock: product code and quantity, one per line.
+    QList<std::pair<QString, double>> stockMoves;
+};
+
+// A sale from the cart. `earnedPoints` is the "实得积分" of the screen; a guest earns none.
+OrderDraft MakeSaleDraft(const Cart& cart, const StoreSettings& settings, int memberId, const Payment& payment,
+                         int earnedPoints, const QString& remark, const QDateTime& saleDate);
+
+// "快速销售": an amount without goods.
+struct FastSaleInput {
+    bool guest = false;
+    int memberId = -1;
+    QString amountText;
+    QString pointsText;
+};
+// Points a fast-sale amount earns, as the "获得积分" field shows them.
+QString FastSalePointsText(const QString& amountText, int yuanToInteral);
+// The checks of OK before the settlement dialog: a refusal text, or empty.
+QString CheckFastSale(const FastSaleInput& input);
+double FastSaleAmount(const QString& amountText);
+OrderDraft MakeFastSaleDraft(const FastSaleInput& input, const Payment& payment, const QString& remark,
+                             const QDateTime& saleDate);
+
+// How a failed posting is shown.
+enum class PostFailure { None, Toast, MessageBox };
+
+struct PostResult {
+    bool ok = false;
+    QString orderNo;
+    PostFailure failure = PostFailure::None;
+    QString message;
+    QString detail; // the database's own words, for a message box
+};
+
+// Writes the draft in ONE transaction, in this order: the order row, its lines, the automatic
+// recharge and its record, the member's balance, points and cumulative spending, the stock.
+// Balance and points are deducted only when they still cover the payment at that moment, so
+// two tills cannot spend the same money. Any failure leaves the database as it was.
+PostResult PostOrder(AppContext& ctx, const OrderDraft& draft);
+
+inline QString SaleDoneText() {
+    return QStringLiteral("消费成功");
+}
+
+} // namespace selvo
