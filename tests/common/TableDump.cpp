@@ -7,10 +7,11 @@
 namespace selvo::test {
 
 QMap<QString, QStringList> DumpTables(AppContext& ctx) {
-    static const char* const kTables[] = {
-        "tb_manager",   "tb_members", "tb_product",     "tb_productTypes",  "tb_Units",
-        "tb_orders",    "tb_order_lines", "tb_TopupRecord", "tb_OpRecord", "tb_prdnum_record",
-        "tb_StorageIn_His", "tb_StorageIn_His_details", "tb_StoreInfo"};
+    static const char* const kTables[] = {"tb_manager",       "tb_members",       "tb_product",
+                                          "tb_productTypes",  "tb_Units",         "tb_orders",
+                                          "tb_order_lines",   "tb_TopupRecord",   "tb_OpRecord",
+                                          "tb_prdnum_record", "tb_StorageIn_His", "tb_StorageIn_His_details",
+                                          "tb_StoreInfo"};
     QMap<QString, QStringList> dump;
     for (const char* table : kTables) {
         const QString name = QString::fromLatin1(table);

@@ -8,8 +8,9 @@
 using namespace selvo;
 
 namespace {
-SaleProduct product(int id, const QString& name, double price, int property = PropertyRegular, int mustInt = 0,
-                    const QString& unit = QStringLiteral("瓶"), double cost = 0, double stock = 5) {
+SaleProduct product(int id, const QString& name, double price, int property = PropertyRegular,
+                    int mustInt = 0, const QString& unit = QStringLiteral("瓶"), double cost = 0,
+                    double stock = 5) {
     SaleProduct p;
     p.id = id;
     p.code = QStringLiteral("P%1").arg(id);
@@ -51,11 +52,13 @@ class TestCart final : public QObject {
 private slots:
     void columnTexts() {
         Cart cart;
-        cart.add(product(7, QStringLiteral("可乐"), 3, PropertySpecialOffer, 1, QStringLiteral("瓶"), 1.2, 12), true);
+        cart.add(
+            product(7, QStringLiteral("可乐"), 3, PropertySpecialOffer, 1, QStringLiteral("瓶"), 1.2, 12),
+            true);
         cart.add(product(8, QStringLiteral("赠品杯"), 0, PropertyGift), true);
         cart.add(product(9, QStringLiteral("大米"), 2.5, 0, 0, QStringLiteral("公斤"), 0, 7.5), true);
         QCOMPARE(rowTexts(cart.rows()[0]), (texts({"1", "[特] 可乐 (12)", "1 瓶", "￥3.00", "10", "￥3.00",
-                                                        "=￥3.00", "1", "P7", "瓶", "1.20"})));
+                                                   "=￥3.00", "1", "P7", "瓶", "1.20"})));
         QCOMPARE(cart.rows()[1].text(ColName), QStringLiteral("[赠] 赠品杯 (5)"));
         QCOMPARE(cart.rows()[2].text(ColName), QStringLiteral("大米 (7.5)"));
         QCOMPARE(cart.rows()[0].lineName(), QStringLiteral("[特] 可乐"));
@@ -175,10 +178,14 @@ private slots:
         QTest::addColumn<double>("typedPrice");
         QTest::addColumn<QString>("discount");
         QTest::addColumn<QString>("discountPrice");
-        QTest::newRow("typed 8 for 10") << 10.0 << 10.0 << 8.0 << "8.0" << "￥8.00";
-        QTest::newRow("typed 9.5 for 10") << 10.0 << 9.5 << 9.5 << "9.5" << "￥9.50";
-        QTest::newRow("price 0 keeps the chosen discount") << 0.0 << 7.5 << 0.0 << "7.5" << "￥0.00";
-        QTest::newRow("typed price rounds to the fen") << 10.0 << 10.0 << 3.336 << "3.3" << "￥3.34";
+        QTest::newRow("typed 8 for 10") << 10.0 << 10.0 << 8.0 << "8.0"
+                                        << "￥8.00";
+        QTest::newRow("typed 9.5 for 10") << 10.0 << 9.5 << 9.5 << "9.5"
+                                          << "￥9.50";
+        QTest::newRow("price 0 keeps the chosen discount") << 0.0 << 7.5 << 0.0 << "7.5"
+                                                           << "￥0.00";
+        QTest::newRow("typed price rounds to the fen") << 10.0 << 10.0 << 3.336 << "3.3"
+                                                       << "￥3.34";
     }
     void editOneRow() {
         QFETCH(double, price);
@@ -254,23 +261,36 @@ private slots:
         QTest::addColumn<bool>("sameForAll");
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<double>("seconds");
-        QTest::newRow("fine") << false << "2.5" << "8" << false << "" << 1.5;
-        QTest::newRow("integer-only with a point") << true << "2.0" << "8" << false << "可乐 数量必须为整数" << 0.8;
-        QTest::newRow("integer-only written as exponent") << true << "1e-1" << "8" << false
-                                                           << "可乐 数量必须为整数" << 0.8;
-        QTest::newRow("integer-only whole") << true << "3" << "8" << false << "" << 1.5;
-        QTest::newRow("zero") << false << "0" << "8" << false << "数量不能小于0" << 1.5;
-        QTest::newRow("negative") << false << "-2" << "8" << false << "数量不能小于0" << 1.5;
-        QTest::newRow("empty") << false << "" << "8" << false << "数量不能小于0" << 1.5;
-        QTest::newRow("text") << false << "abc" << "8" << false << "数量不能小于0" << 1.5;
-        QTest::newRow("nan") << false << "nan" << "8" << false << "数量不能小于0" << 1.5;
-        QTest::newRow("trailing text") << false << "2abc" << "8" << false << "请输入正确的数量" << 1.5;
-        QTest::newRow("huge") << false << "1e300" << "8" << false << "请输入正确的数量" << 1.5;
-        QTest::newRow("price text") << false << "1" << "abc" << false << "请输入正确的折扣价" << 1.5;
-        QTest::newRow("price negative") << false << "1" << "-1" << false << "请输入正确的折扣价" << 1.5;
-        QTest::newRow("price sql") << false << "1" << "1'; DROP TABLE tb_orders;--" << false
-                                   << "请输入正确的折扣价" << 1.5;
-        QTest::newRow("price ignored with same discount") << false << "1" << "abc" << true << "" << 1.5;
+        QTest::newRow("fine") << false << "2.5"
+                              << "8" << false << "" << 1.5;
+        QTest::newRow("integer-only with a point") << true << "2.0"
+                                                   << "8" << false << "可乐 数量必须为整数" << 0.8;
+        QTest::newRow("integer-only written as exponent") << true << "1e-1"
+                                                          << "8" << false << "可乐 数量必须为整数" << 0.8;
+        QTest::newRow("integer-only whole") << true << "3"
+                                            << "8" << false << "" << 1.5;
+        QTest::newRow("zero") << false << "0"
+                              << "8" << false << "数量不能小于0" << 1.5;
+        QTest::newRow("negative") << false << "-2"
+                                  << "8" << false << "数量不能小于0" << 1.5;
+        QTest::newRow("empty") << false << ""
+                               << "8" << false << "数量不能小于0" << 1.5;
+        QTest::newRow("text") << false << "abc"
+                              << "8" << false << "数量不能小于0" << 1.5;
+        QTest::newRow("nan") << false << "nan"
+                             << "8" << false << "数量不能小于0" << 1.5;
+        QTest::newRow("trailing text") << false << "2abc"
+                                       << "8" << false << "请输入正确的数量" << 1.5;
+        QTest::newRow("huge") << false << "1e300"
+                              << "8" << false << "请输入正确的数量" << 1.5;
+        QTest::newRow("price text") << false << "1"
+                                    << "abc" << false << "请输入正确的折扣价" << 1.5;
+        QTest::newRow("price negative") << false << "1"
+                                        << "-1" << false << "请输入正确的折扣价" << 1.5;
+        QTest::newRow("price sql") << false << "1"
+                                   << "1'; DROP TABLE tb_orders;--" << false << "请输入正确的折扣价" << 1.5;
+        QTest::newRow("price ignored with same discount") << false << "1"
+                                                          << "abc" << true << "" << 1.5;
     }
     void popupChecks() {
         QFETCH(bool, integerOnly);
@@ -279,7 +299,8 @@ private slots:
         QFETCH(bool, sameForAll);
         QFETCH(QString, refusal);
         QFETCH(double, seconds);
-        const CartEditCheck c = CheckCartEdit(QStringLiteral("可乐"), integerOnly, quantity, 9, price, sameForAll);
+        const CartEditCheck c =
+            CheckCartEdit(QStringLiteral("可乐"), integerOnly, quantity, 9, price, sameForAll);
         QCOMPARE(c.refusal, refusal);
         QCOMPARE(c.seconds, seconds);
         if (c.ok())
@@ -304,14 +325,17 @@ private slots:
         QCOMPARE(p->property, int(PropertySpecialOffer));
         QCOMPARE(p->stock, 10.0);
         QVERIFY(!LoadSaleProduct(shop.ctx, 9999));
-        QVERIFY(shop.ctx.db.exec(QStringLiteral("UPDATE tb_product SET PrdProperty = NULL WHERE ID = ?"), {scanned}));
+        QVERIFY(shop.ctx.db.exec(QStringLiteral("UPDATE tb_product SET PrdProperty = NULL WHERE ID = ?"),
+                                 {scanned}));
         Cart cart;
         cart.add(*LoadSaleProduct(shop.ctx, scanned), true);
         QCOMPARE(cart.rows()[0].text(ColName), QStringLiteral("牛奶 (10)"));
     }
 
 private:
-    static double ParseQuantity(const QString& text) { return text.section(QLatin1Char(' '), 0, 0).toDouble(); }
+    static double ParseQuantity(const QString& text) {
+        return text.section(QLatin1Char(' '), 0, 0).toDouble();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCart)

@@ -31,8 +31,8 @@ class TestReceipt final : public QObject {
         cart.applyEdit(0, {2, 10, 3, false});
         cart.applyEdit(1, {2, 10, 4.65, false});
         const CartTotals t = cart.totals(shop.ctx.settings);
-        const PostResult r = PostOrder(shop.ctx, MakeSaleDraft(cart, shop.ctx.settings, member, pay, t.points,
-                                                               {}, kWhen));
+        const PostResult r =
+            PostOrder(shop.ctx, MakeSaleDraft(cart, shop.ctx.settings, member, pay, t.points, {}, kWhen));
         return r.ok ? r.orderNo : QString();
     }
 
@@ -64,25 +64,31 @@ private slots:
         for (int row = 1; row <= r.rowCount(); ++row)
             shown << r.row(row).join(QLatin1Char('|'));
         QCOMPARE(shown, (texts({
-                            "             岚拓便利店",
-                            "单号:",
-                            "会员：散客    ",
-                            "付款方式：现金支付消费类型：正常销售       ",
-                            "获得积分：0",
-                            "产品名称        数量规格    小计",
-                            "------------------------------------",
-                            "[特] 可乐|   2|  个|    ￥6.00",
-                            "大米|   2|  个|    ￥9.30",
-                            "------------------------------------",
-                            "产品金额:" "             " "￥15.30",
-                            "折扣:" "                    " "10.0",
-                            "折扣金额:" "             " "￥15.30",
-                            "------------------------------------",
-                            "服务员:管理员",
-                            "结帐时间：2024-03-05 09:08:07",
-                            "谢谢惠顾",
-                        })
-                            .replaceInStrings(QStringLiteral("单号:"), QStringLiteral("单号:") + no)));
+                                   "             岚拓便利店",
+                                   "单号:",
+                                   "会员：散客    ",
+                                   "付款方式：现金支付消费类型：正常销售       ",
+                                   "获得积分：0",
+                                   "产品名称        数量规格    小计",
+                                   "------------------------------------",
+                                   "[特] 可乐|   2|  个|    ￥6.00",
+                                   "大米|   2|  个|    ￥9.30",
+                                   "------------------------------------",
+                                   "产品金额:"
+                                   "             "
+                                   "￥15.30",
+                                   "折扣:"
+                                   "                    "
+                                   "10.0",
+                                   "折扣金额:"
+                                   "             "
+                                   "￥15.30",
+                                   "------------------------------------",
+                                   "服务员:管理员",
+                                   "结帐时间：2024-03-05 09:08:07",
+                                   "谢谢惠顾",
+                               })
+                             .replaceInStrings(QStringLiteral("单号:"), QStringLiteral("单号:") + no)));
     }
 
     void itemColumns() {
@@ -113,7 +119,8 @@ private slots:
         QCOMPARE(r.row(5).join(QString()), QStringLiteral("获得积分：-1600"));
         QCOMPARE(r.row(8).last(), QStringLiteral("    ￥0.00"));
         QCOMPARE(r.row(9).last(), QStringLiteral("    ￥0.00"));
-        QCOMPARE(r.row(12).join(QString()), QStringLiteral("折扣:") + QString(21, QLatin1Char(' ')) + QStringLiteral("0.0"));
+        QCOMPARE(r.row(12).join(QString()),
+                 QStringLiteral("折扣:") + QString(21, QLatin1Char(' ')) + QStringLiteral("0.0"));
     }
 
     void storeName_data() {
@@ -121,9 +128,10 @@ private slots:
         QTest::addColumn<QString>("row");
         QTest::newRow("empty") << "" << QString(18, QLatin1Char(' '));
         QTest::newRow("latin") << "ABCD" << QString(16, QLatin1Char(' ')) + QStringLiteral("ABCD");
-        QTest::newRow("longer than the line")
-            << "The Very Long Store Name Of Our Little Shop" << "The Very Long Store Name Of Our Little Shop";
-        QTest::newRow("exactly 36 cells") << "店店店店店店店店店店店店店店店店店店" << "店店店店店店店店店店店店店店店店店店";
+        QTest::newRow("longer than the line") << "The Very Long Store Name Of Our Little Shop"
+                                              << "The Very Long Store Name Of Our Little Shop";
+        QTest::newRow("exactly 36 cells") << "店店店店店店店店店店店店店店店店店店"
+                                          << "店店店店店店店店店店店店店店店店店店";
     }
     void storeName() {
         QFETCH(QString, name);
@@ -146,8 +154,9 @@ private slots:
         QCOMPARE(r.failure, QStringLiteral("打开订单失败"));
 
         // A fast sale has no lines.
-        const PostResult fast = PostOrder(
-            shop.ctx, MakeFastSaleDraft({true, kWalkInMember, QStringLiteral("50"), {}}, Payment{}, {}, kWhen));
+        const PostResult fast =
+            PostOrder(shop.ctx, MakeFastSaleDraft({true, kWalkInMember, QStringLiteral("50"), {}}, Payment{},
+                                                  {}, kWhen));
         QVERIFY(fast.ok);
         r = BuildReceipt(shop.ctx, fast.orderNo);
         QCOMPARE(r.failure, QStringLiteral("无订单详情"));
@@ -176,10 +185,11 @@ private slots:
         test::TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
         const QString no = post(shop, kWalkInMember, Payment{});
-        QVERIFY(shop.ctx.db.exec(QStringLiteral("UPDATE tb_orders SET TotalPrice = 0, PayType = 7, OrderType = 9")));
+        QVERIFY(shop.ctx.db.exec(
+            QStringLiteral("UPDATE tb_orders SET TotalPrice = 0, PayType = 7, OrderType = 9")));
         const Receipt r = BuildReceipt(shop.ctx, no);
-        QCOMPARE(r.row(12).join(QString()), QStringLiteral("折扣:") + QString(23, QLatin1Char(' ')) +
-                                                QStringLiteral("-"));
+        QCOMPARE(r.row(12).join(QString()),
+                 QStringLiteral("折扣:") + QString(23, QLatin1Char(' ')) + QStringLiteral("-"));
         QCOMPARE(r.row(4).join(QString()), QStringLiteral("付款方式：未知    消费类型：未知           "));
     }
 

@@ -33,19 +33,36 @@ private slots:
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<QString>("confirmation");
         QTest::addColumn<double>("change");
-        QTest::newRow("50 for 35.50") << "￥50" << ""
+        QTest::newRow("50 for 35.50") << "￥50"
+                                      << ""
                                       << "收取现金￥    50.00 元\r\n      找零￥    14.50 元" << 14.5;
-        QTest::newRow("exact") << "￥35.50" << ""
+        QTest::newRow("exact") << "￥35.50"
+                               << ""
                                << "收取现金￥    35.50 元\r\n      找零￥     0.00 元" << 0.0;
-        QTest::newRow("one fen short") << "￥35.49" << "收款金额不足,不能结账" << "" << 0.0;
-        QTest::newRow("without the sign") << "40" << "" << "收取现金￥    40.00 元\r\n      找零￥     4.50 元"
-                                          << 4.5;
-        QTest::newRow("empty") << "" << "请输入正确的收款金额" << "" << 0.0;
-        QTest::newRow("text") << "abc" << "请输入正确的收款金额" << "" << 0.0;
-        QTest::newRow("trailing text") << "50元" << "请输入正确的收款金额" << "" << 0.0;
-        QTest::newRow("infinity") << "inf" << "请输入正确的收款金额" << "" << 0.0;
-        QTest::newRow("huge") << "1e300" << "请输入正确的收款金额" << "" << 0.0;
-        QTest::newRow("negative") << "-50" << "收款金额不足,不能结账" << "" << 0.0;
+        QTest::newRow("one fen short") << "￥35.49"
+                                       << "收款金额不足,不能结账"
+                                       << "" << 0.0;
+        QTest::newRow("without the sign") << "40"
+                                          << ""
+                                          << "收取现金￥    40.00 元\r\n      找零￥     4.50 元" << 4.5;
+        QTest::newRow("empty") << ""
+                               << "请输入正确的收款金额"
+                               << "" << 0.0;
+        QTest::newRow("text") << "abc"
+                              << "请输入正确的收款金额"
+                              << "" << 0.0;
+        QTest::newRow("trailing text") << "50元"
+                                       << "请输入正确的收款金额"
+                                       << "" << 0.0;
+        QTest::newRow("infinity") << "inf"
+                                  << "请输入正确的收款金额"
+                                  << "" << 0.0;
+        QTest::newRow("huge") << "1e300"
+                              << "请输入正确的收款金额"
+                              << "" << 0.0;
+        QTest::newRow("negative") << "-50"
+                                  << "收款金额不足,不能结账"
+                                  << "" << 0.0;
     }
     void cash() {
         QFETCH(QString, cash);
@@ -62,7 +79,8 @@ private slots:
     }
 
     void liveTexts() {
-        QCOMPARE(ChangeLineText(QStringLiteral("￥50.00"), 35.5), QStringLiteral("        找零：   ￥ 14.50"));
+        QCOMPARE(ChangeLineText(QStringLiteral("￥50.00"), 35.5),
+                 QStringLiteral("        找零：   ￥ 14.50"));
         QCOMPARE(ChangeLineText(QStringLiteral("￥35.50"), 35.5), QStringLiteral("        找零：   ￥ 0.00"));
         QCOMPARE(ChangeLineText(QStringLiteral("￥3"), 35.5), QStringLiteral("        找零：    收款不足"));
         const ExcessCaptions enough = ExcessCaptionsFor(QStringLiteral("￥20"), 15.5);
@@ -88,15 +106,17 @@ private slots:
         QTest::newRow("short, change given")
             << 20.0 << "￥20" << false << ""
             << "扣除余额￥    20.00 元\r\n收取现金￥    20.00 元\r\n      找零￥     4.50 元" << 15.5;
-        QTest::newRow("short, excess kept")
-            << 20.0 << "￥20" << true << ""
-            << "扣除余额￥    20.00 元\r\n收取现金￥    20.00 元\r\n      找零￥     无需找零\r\n充入余额￥     4.50 元"
-            << 20.0;
-        QTest::newRow("short, exact extra") << 20.0 << "￥15.50" << false << ""
-                                            << "扣除余额￥    20.00 元\r\n收取现金￥    15.50 元\r\n      找零￥     0.00 元"
-                                            << 15.5;
-        QTest::newRow("short, too little") << 20.0 << "￥15.49" << false << "余额不足,不能结账!" << "" << 0.0;
-        QTest::newRow("short, text") << 20.0 << "abc" << false << "请输入正确的收款金额" << "" << 0.0;
+        QTest::newRow("short, excess kept") << 20.0 << "￥20" << true << ""
+                                            << "扣除余额￥    20.00 元\r\n收取现金￥    20.00 元\r\n      "
+                                               "找零￥     无需找零\r\n充入余额￥     4.50 元"
+                                            << 20.0;
+        QTest::newRow("short, exact extra")
+            << 20.0 << "￥15.50" << false << ""
+            << "扣除余额￥    20.00 元\r\n收取现金￥    15.50 元\r\n      找零￥     0.00 元" << 15.5;
+        QTest::newRow("short, too little") << 20.0 << "￥15.49" << false << "余额不足,不能结账!"
+                                           << "" << 0.0;
+        QTest::newRow("short, text") << 20.0 << "abc" << false << "请输入正确的收款金额"
+                                     << "" << 0.0;
     }
     void balance() {
         QFETCH(double, balance);
@@ -137,7 +157,8 @@ private slots:
         QFETCH(bool, clearAll);
         QFETCH(QString, refusal);
         QFETCH(int, used);
-        const SettlementCheck c = CheckPointsPayment(7, memberPoints, PointsNeeded(12.3, 100), 12.3, clearAll);
+        const SettlementCheck c =
+            CheckPointsPayment(7, memberPoints, PointsNeeded(12.3, 100), 12.3, clearAll);
         QCOMPARE(c.refusal, refusal);
         if (c.ok()) {
             QCOMPARE(c.confirmation, QStringLiteral("确认使用 1300 积分兑换价值 ￥ 12.30 元 的商品吗？"));

@@ -4,7 +4,7 @@
 //   summary committed=N refused=N failed=N attempts=N clashes=N
 // Usage: selvo_load --data DIR --sales N --seed S [--same-second]
 // --same-second stops the clock, so every order number of every till shares one prefix.
-#include "core/sales/SalePosting.h"
+#include "core/sales/Posting.h"
 #include "core/store/AppContext.h"
 #include "core/store/Startup.h"
 #include "core/support/Clock.h"
@@ -84,49 +84,50 @@ int main(int argc, char* argv[]) {
     int attempts = 0;
     int clashes = 0;
     for (int i = 0; i < sales; ++i) {
-        OrderRow order;
+        OrderDraft order;
         // Half the sales are paid from a balance, a quarter in cash by a member, a quarter by guests.
         const int kind = int(rng.bounded(4));
-        order.payType = kind < 2 ? PayBalance : PayCash;
+        order.payment.payType = kind < 2 ? PayBalance : PayCash;
         order.memberId = kind < 3 ? members[int(rng.bounded(members.size()))] : kWalkInMember;
-        QList<OrderLineRow> lines;
         const int lineCount = 1 + int(rng.bounded(3));
         for (int l = 0; l < lineCount; ++l) {
             const Product& p = products[int(rng.bounded(products.size()))];
-            OrderLineRow line;
-            line.productCode = p.code;
-            line.productName = p.name;
+            OrderLine line;
+            line.code = p.code;
+            line.name = p.name;
             line.price = p.price;
-            line.discountedPrice = p.price;
+            line.discountPrice = p.price;
             line.discount = 10;
             line.quantity = 0.5 * (1 + rng.bounded(6)); // halves keep every sum exact in binary
-            line.purchasePrice = p.cost;
-            line.total = line.discountedPrice * line.quantity;
-            line.profits = (line.discountedPrice - p.cost) * line.quantity;
-            line.points = int(std::floor(line.total));
+            line.cost = p.cost;
+            line.totalPrice = line.discountPrice * line.quantity;
+            line.profits = (line.discountPrice - p.cost) * line.quantity;
+            line.points = int(std::floor(line.totalPrice));
             order.totalPrice += p.price * line.quantity;
-            order.realTotalPrice += line.total;
+            order.realTotalPrice += line.totalPrice;
             order.purchasePrice += p.cost * line.quantity;
-            order.productCount += line.quantity;
-            lines.append(line);
+            order.prdSum += line.quantity;
+            order.lines.append(line);
+            order.stockMoves.append({line.code, line.quantity});
         }
         order.profits = order.realTotalPrice - order.purchasePrice;
+        order.cumulative = order.realTotalPrice;
         order.points = IsWalkIn(order.memberId) ? 0 : int(std::floor(order.realTotalPrice));
-        if (order.payType == PayCash) {
-            order.getMoney = std::ceil(order.realTotalPrice);
-            order.change = order.getMoney - order.realTotalPrice;
+        if (order.payment.payType == PayCash) {
+            order.payment.cashReceived = std::ceil(order.realTotalPrice);
+            order.payment.change = order.payment.cashReceived - order.realTotalPrice;
         }
-        const PostResult r = PostSimpleSale(ctx, order, lines);
+        const PostResult r = PostOrder(ctx, order);
         attempts += r.attempts;
         clashes += r.numberClashes;
         if (r.ok) {
             ++committed;
-            out << "order " << r.orderNo << ' ' << lines.size() << '\n';
-        } else if (r.error == QStringLiteral("扣除余额失败，请重试！")) {
+            out << "order " << r.orderNo << ' ' << order.lines.size() << '\n';
+        } else if (r.message == QStringLiteral("扣除余额失败，请重试！")) {
             ++refused;
         } else {
             ++failed;
-            err << "sale failed: " << r.error << Qt::endl;
+            err << "sale failed: " << r.message << ' ' << r.detail << Qt::endl;
         }
     }
     out << "summary committed=" << committed << " refused=" << refused << " failed=" << failed

@@ -36,9 +36,10 @@ SaleProduct productFrom(QSqlQuery& q) {
 } // namespace
 
 std::optional<SaleProduct> LoadSaleProduct(AppContext& ctx, int productId) {
-    auto q = ctx.db.select(QStringLiteral("SELECT ID, PrdCode, PrdName, MeasuringUnit, Price, PurchasePrice, "
-                                          "PrdInventory, PrdProperty, MustIntNum FROM tb_product WHERE ID = ?"),
-                           {productId});
+    auto q =
+        ctx.db.select(QStringLiteral("SELECT ID, PrdCode, PrdName, MeasuringUnit, Price, PurchasePrice, "
+                                     "PrdInventory, PrdProperty, MustIntNum FROM tb_product WHERE ID = ?"),
+                      {productId});
     if (!q || !q->next())
         return std::nullopt;
     return productFrom(*q);
@@ -53,9 +54,9 @@ int FindOnSaleProductByCode(AppContext& ctx, const QString& code) {
 }
 
 QString CartHeader(int column) {
-    static const char* const kHeaders[] = {"序号",       "商品名称 (库存)", "计量",     "单价(￥)",
-                                           "折扣",       "折扣价(￥)",      "合计(￥)", "整数销售",
-                                           "产品编码",   "计量单位",        "成本价"};
+    static const char* const kHeaders[] = {"序号",     "商品名称 (库存)", "计量",     "单价(￥)",
+                                           "折扣",     "折扣价(￥)",      "合计(￥)", "整数销售",
+                                           "产品编码", "计量单位",        "成本价"};
     if (column < 0 || column >= CartColumnCount)
         return {};
     return QString::fromUtf8(kHeaders[column]);

@@ -104,9 +104,9 @@ int PointsForAmount(double amount, int yuanToInteral);
 // What the quantity popup gives back on OK.
 struct CartEdit {
     double quantity = 0;
-    double discount = 10;      // the chosen entry of the discount list
-    double discountPrice = 0;  // as typed
-    bool sameForAll = false;   // "统一折扣"
+    double discount = 10;     // the chosen entry of the discount list
+    double discountPrice = 0; // as typed
+    bool sameForAll = false;  // "统一折扣"
 };
 
 // The cart of the sale screen and all its arithmetic.

@@ -12,17 +12,17 @@
 namespace selvo {
 
 namespace {
-// Another till may draw the same order number in the same second; the unique index refuses the
-// second one and the whole posting runs again with a fresh number.
-constexpr int kOrderNoAttempts = 5;
+// Enough for any shop: a clash needs another till to draw the same number in the same second.
+constexpr int kOrderNoAttempts = 20;
 
 QString saveFailedText() {
     return QStringLiteral("保存订单失败，请重试！");
 }
 } // namespace
 
-OrderDraft MakeSaleDraft(const Cart& cart, const StoreSettings& settings, int memberId, const Payment& payment,
-                         int earnedPoints, const QString& remark, const QDateTime& saleDate) {
+OrderDraft MakeSaleDraft(const Cart& cart, const StoreSettings& settings, int memberId,
+                         const Payment& payment, int earnedPoints, const QString& remark,
+                         const QDateTime& saleDate) {
     const CartTotals totals = cart.totals(settings);
     const bool byPoints = payment.payType == PayPoints;
     OrderDraft d;
@@ -127,12 +127,12 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
         return result;
     }
     const QDateTime saleDate = draft.saleDate.isValid() ? draft.saleDate : Clock::instance().now();
+    const QVariant date = ctx.db.dateTimeValue(saleDate);
     // Products in code order, so two tills selling the same goods lock them in the same order.
     auto stockMoves = draft.stockMoves;
     std::stable_sort(stockMoves.begin(), stockMoves.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
-    bool retryNumber = false;
     const auto fail = [&](PostFailure kind, const QString& message, bool withDetail = true) {
         result.failure = kind;
         result.message = message;
@@ -140,52 +140,89 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
         return false;
     };
 
-    const auto work = [&]() -> bool {
-        retryNumber = false;
-        result.orderNo = MakeOrderNo(ctx);
-        const QString& no = result.orderNo;
-        const QVariant date = ctx.db.dateTimeValue(saleDate);
-        if (!ctx.db.exec(QStringLiteral("INSERT INTO tb_orders(OrderNo, MemID, SaleManID, TotalPrice, RealTotalPrice, "
-                                        "PrdPurchasePrice, Profits, PrdSum, Integral, GetMoney, Change, Remark, "
-                                        "SaleDate, PayType, OrderType) "
-                                        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                         {no, draft.memberId, ctx.op.id, draft.totalPrice, draft.realTotalPrice,
-                          draft.purchasePrice, draft.profits, draft.prdSum, draft.points,
-                          payType == PayCash ? draft.payment.cashReceived : 0.0,
-                          payType == PayCash ? draft.payment.change : 0.0, draft.remark, date, payType,
-                          draft.orderType})) {
-            retryNumber = ctx.db.lastErrorIsUniqueViolation();
-            return fail(PostFailure::MessageBox, saveFailedText());
+    const auto insertOrder = [&](const QString& number) {
+        return ctx.db.exec(
+            QStringLiteral("INSERT INTO tb_orders(OrderNo, MemID, SaleManID, TotalPrice, "
+                           "RealTotalPrice, PrdPurchasePrice, Profits, PrdSum, Integral, GetMoney, "
+                           "Change, Remark, SaleDate, PayType, OrderType) "
+                           "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            {number, draft.memberId, ctx.op.id, draft.totalPrice, draft.realTotalPrice, draft.purchasePrice,
+             draft.profits, draft.prdSum, draft.points, payType == PayCash ? draft.payment.cashReceived : 0.0,
+             payType == PayCash ? draft.payment.change : 0.0, draft.remark, date, payType, draft.orderType});
+    };
+
+    // The order row under a fresh number. Another till may insert the same number between our
+    // check and our insert: the unique index refuses it, the savepoint undoes just that insert
+    // and the next number is tried.
+    const auto writeOrder = [&]() -> bool {
+        for (int attempt = 0;; ++attempt) {
+            QString number = draft.orderNo;
+            if (attempt > 0 || number.isEmpty()) {
+                // MakeOrderNo takes an unreadable check for a free number; a posting stops instead.
+                ctx.db.clearLastError();
+                number = MakeOrderNo(ctx);
+                if (!ctx.db.lastError().isEmpty())
+                    return fail(PostFailure::MessageBox, saveFailedText());
+            }
+            db::Transaction savepoint(ctx.db);
+            if (!savepoint.ok())
+                return fail(PostFailure::MessageBox, saveFailedText());
+            if (insertOrder(number)) {
+                if (!savepoint.commit())
+                    return fail(PostFailure::MessageBox, saveFailedText());
+                result.orderNo = number;
+                return true;
+            }
+            const bool clash = ctx.db.lastErrorIsUniqueViolation();
+            fail(PostFailure::MessageBox, saveFailedText());
+            savepoint.rollback();
+            if (!clash || attempt + 1 >= kOrderNoAttempts)
+                return false;
+            ++result.numberClashes;
         }
+    };
+
+    const auto work = [&]() -> bool {
+        ++result.attempts;
+        result.orderNo.clear();
+        result.failure = PostFailure::None;
+        if (!writeOrder())
+            return false;
+        const QString& no = result.orderNo;
         for (const OrderLine& line : draft.lines) {
-            if (!ctx.db.exec(QStringLiteral("INSERT INTO tb_order_lines(OrderNo, MemID, SaleManID, PrdCode, PrdName, "
-                                            "PrdPrice, PrdNum, DisCount, DisCountPrice, PrdPurchasePrice, Profits, "
-                                            "TotalPrice, Integral, PayType, SaleDate) "
-                                            "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                             {no, draft.memberId, ctx.op.id, line.code, line.name, line.price, line.quantity,
-                              line.discount, line.discountPrice, line.cost, line.profits, line.totalPrice,
-                              line.points, payType, date}))
+            if (!ctx.db.exec(
+                    QStringLiteral("INSERT INTO tb_order_lines(OrderNo, MemID, SaleManID, PrdCode, PrdName, "
+                                   "PrdPrice, PrdNum, DisCount, DisCountPrice, PrdPurchasePrice, Profits, "
+                                   "TotalPrice, Integral, PayType, SaleDate) "
+                                   "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                    {no, draft.memberId, ctx.op.id, line.code, line.name, line.price, line.quantity,
+                     line.discount, line.discountPrice, line.cost, line.profits, line.totalPrice, line.points,
+                     payType, date}))
                 return fail(PostFailure::MessageBox, saveFailedText());
         }
         if (member) {
             // Read inside the transaction: the member may have been deleted or paid elsewhere meanwhile.
+            ctx.db.clearLastError();
             auto balance = ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"),
                                          {draft.memberId});
-            if (!balance)
-                return fail(PostFailure::MessageBox, QStringLiteral("无法读取会员信息，请重试！"));
+            if (!balance) {
+                const bool gone = ctx.db.lastError().isEmpty();
+                return fail(PostFailure::MessageBox,
+                            gone ? QStringLiteral("无法读取会员信息，请重试！") : saveFailedText(), !gone);
+            }
             if (payType == PayBalance && draft.payment.autoRecharge()) {
                 const double recharge = draft.payment.recharge;
                 if (!AddMemberBalance(ctx, draft.memberId, recharge) ||
                     !WriteTopupRecord(ctx, true, draft.memberId,
                                       AutoRechargeRemark(recharge, draft.payment.shortfall), recharge, 0,
                                       balance->toDouble()))
-                    return fail(PostFailure::Toast, QStringLiteral("自动充值失败，请重试！"), false);
+                    return fail(PostFailure::Toast, QStringLiteral("自动充值失败，请重试！"));
             }
             if (payType == PayBalance && !DeductMemberBalance(ctx, draft.memberId, draft.realTotalPrice))
-                return fail(PostFailure::Toast, QStringLiteral("扣除余额失败，请重试！"), false);
+                return fail(PostFailure::Toast, QStringLiteral("扣除余额失败，请重试！"));
             if (payType == PayPoints) {
                 if (!DeductMemberPoints(ctx, draft.memberId, draft.payment.pointsUsed))
-                    return fail(PostFailure::Toast, QStringLiteral("扣除积分失败，请重试！"), false);
+                    return fail(PostFailure::Toast, QStringLiteral("扣除积分失败，请重试！"));
             } else if (!AddMemberPoints(ctx, draft.memberId, draft.points) ||
                        !AddMemberCumulative(ctx, draft.memberId, draft.cumulative)) {
                 return fail(PostFailure::MessageBox, saveFailedText());
@@ -198,16 +235,12 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
         return true;
     };
 
-    for (int attempt = 1; attempt <= kOrderNoAttempts; ++attempt) {
-        result = PostResult{};
-        if (db::runTransaction(ctx.db, work)) {
-            result.ok = true;
-            result.failure = PostFailure::None;
-            result.message = SaleDoneText();
-            return result;
-        }
-        if (!retryNumber)
-            break;
+    if (db::runTransaction(ctx.db, work)) {
+        result.ok = true;
+        result.failure = PostFailure::None;
+        result.message = SaleDoneText();
+        result.detail.clear();
+        return result;
     }
     if (result.failure == PostFailure::None)
         fail(PostFailure::MessageBox, saveFailedText());

@@ -2,6 +2,7 @@
 
 #include "core/sales/Cart.h"
 #include "core/sales/Settlement.h"
+#include "core/support/Money.h"
 
 #include <QDateTime>
 #include <QList>
@@ -27,7 +28,10 @@ struct OrderLine {
 
 // Everything a posting writes: the order row, its lines, the member's accounts and the stock.
 struct OrderDraft {
-    int memberId = -1;
+    // Empty: a fresh number from MakeOrderNo. A number given here is tried first and replaced
+    // when another till has used it meanwhile.
+    QString orderNo;
+    int memberId = kWalkInMember;
     int orderType = OrderSale;
     double totalPrice = 0;
     double realTotalPrice = 0;
@@ -46,13 +50,14 @@ struct OrderDraft {
 };
 
 // A sale from the cart. `earnedPoints` is the "实得积分" of the screen; a guest earns none.
-OrderDraft MakeSaleDraft(const Cart& cart, const StoreSettings& settings, int memberId, const Payment& payment,
-                         int earnedPoints, const QString& remark, const QDateTime& saleDate);
+OrderDraft MakeSaleDraft(const Cart& cart, const StoreSettings& settings, int memberId,
+                         const Payment& payment, int earnedPoints, const QString& remark,
+                         const QDateTime& saleDate);
 
 // "快速销售": an amount without goods.
 struct FastSaleInput {
     bool guest = false;
-    int memberId = -1;
+    int memberId = kWalkInMember;
     QString amountText;
     QString pointsText;
 };
@@ -72,13 +77,17 @@ struct PostResult {
     QString orderNo;
     PostFailure failure = PostFailure::None;
     QString message;
-    QString detail; // the database's own words, for a message box
+    QString detail;        // the database's own words, for a message box
+    int attempts = 0;      // transaction runs: more than 1 after a deadlock or serialization failure
+    int numberClashes = 0; // order numbers found taken by another till at insert time
 };
 
-// Writes the draft in ONE transaction, in this order: the order row, its lines, the automatic
-// recharge and its record, the member's balance, points and cumulative spending, the stock.
+// Writes the draft in ONE transaction, in this order: the order row (its number unique across
+// tills), its lines, the automatic recharge and its record, the member's balance, points and
+// cumulative spending, the stock (products in code order, so tills never deadlock on them).
 // Balance and points are deducted only when they still cover the payment at that moment, so
-// two tills cannot spend the same money. Any failure leaves the database as it was.
+// two tills cannot spend the same money. Any failure leaves the database as it was; a deadlock
+// or serialization failure reruns the whole posting a bounded number of times.
 PostResult PostOrder(AppContext& ctx, const OrderDraft& draft);
 
 inline QString SaleDoneText() {

@@ -43,8 +43,8 @@ QString QuantityPopupTitle(const QString& name, double unitPrice) {
     return name + QString::asprintf(" (%.2f)", unitPrice);
 }
 
-CartEditCheck CheckCartEdit(const QString& name, bool integerOnly, const QString& quantityText, double discount,
-                            const QString& discountPriceText, bool sameForAll) {
+CartEditCheck CheckCartEdit(const QString& name, bool integerOnly, const QString& quantityText,
+                            double discount, const QString& discountPriceText, bool sameForAll) {
     CartEditCheck check;
     const double quantity = ParseLeadingNumber(quantityText);
     // "1e-1" has no decimal point but is no whole number either.
@@ -66,7 +66,8 @@ CartEditCheck CheckCartEdit(const QString& name, bool integerOnly, const QString
         return check;
     }
     const double discountPrice = ParseLeadingNumber(discountPriceText);
-    if (!sameForAll && (!IsWholeNumberText(discountPriceText) || discountPrice < 0 || discountPrice > kMaxPrice)) {
+    if (!sameForAll &&
+        (!IsWholeNumberText(discountPriceText) || discountPrice < 0 || discountPrice > kMaxPrice)) {
         check.refusal = QStringLiteral("请输入正确的折扣价");
         check.field = EditField::DiscountPrice;
         return check;

@@ -36,7 +36,7 @@ struct CartEditCheck {
     CartEdit edit;
     bool ok() const { return refusal.isEmpty(); }
 };
-CartEditCheck CheckCartEdit(const QString& name, bool integerOnly, const QString& quantityText, double discount,
-                            const QString& discountPriceText, bool sameForAll);
+CartEditCheck CheckCartEdit(const QString& name, bool integerOnly, const QString& quantityText,
+                            double discount, const QString& discountPriceText, bool sameForAll);
 
 } // namespace selvo

@@ -75,9 +75,10 @@ QStringList Receipt::row(int n) const {
 
 Receipt BuildReceipt(AppContext& ctx, const QString& orderNo) {
     Receipt r;
-    auto order = ctx.db.select(QStringLiteral("SELECT MemID, SaleManID, TotalPrice, RealTotalPrice, Integral, "
-                                              "SaleDate, PayType, OrderType FROM tb_orders WHERE OrderNo = ?"),
-                               {orderNo});
+    auto order =
+        ctx.db.select(QStringLiteral("SELECT MemID, SaleManID, TotalPrice, RealTotalPrice, Integral, "
+                                     "SaleDate, PayType, OrderType FROM tb_orders WHERE OrderNo = ?"),
+                      {orderNo});
     if (!order || !order->next()) {
         r.failure = QStringLiteral("打开订单失败");
         return r;
@@ -119,7 +120,9 @@ Receipt BuildReceipt(AppContext& ctx, const QString& orderNo) {
         return r;
     }
 
-    const auto put = [&](int row, int column, const QString& text) { r.texts.append({row, column, text}); };
+    const auto put = [&](int row, int column, const QString& text) {
+        r.texts.append({row, column, text});
+    };
     const QString& storeName = ctx.settings.storeName;
     const int blanks = (kLineCells - TextCells(storeName)) / 2;
     put(1, 0, (blanks > 0 ? QString(blanks, QLatin1Char(' ')) : QString()) + storeName);
@@ -147,8 +150,9 @@ Receipt BuildReceipt(AppContext& ctx, const QString& orderNo) {
     // An order without a list value (a fast sale paid with points) has no discount to show.
     const bool noDiscount = std::fabs(totalPrice) < 0.000001;
     put(row++, 0,
-        QStringLiteral("折扣:") + (noDiscount ? PadLeft(QStringLiteral("-"), 24)
-                                              : QString::asprintf("%24.1f", realTotalPrice * 10 / totalPrice)));
+        QStringLiteral("折扣:") + (noDiscount
+                                       ? PadLeft(QStringLiteral("-"), 24)
+                                       : QString::asprintf("%24.1f", realTotalPrice * 10 / totalPrice)));
     put(row++, 0, QStringLiteral("折扣金额:") + PadLeft(FormatMoney(realTotalPrice), 20));
     put(row++, 0, rule());
     put(row++, 0, QStringLiteral("服务员:") + GetOperatorName(ctx, operatorId));

@@ -25,9 +25,10 @@ bool badMoneyText(const QString& text) {
 } // namespace
 
 std::optional<SettlementMember> LoadSettlementMember(AppContext& ctx, int memberId) {
-    auto q = ctx.db.select(QStringLiteral("SELECT ID, TrueName, MobilePhone, IdCard, Balance, Integral, photo "
-                                          "FROM tb_members WHERE ID = ?"),
-                           {memberId});
+    auto q =
+        ctx.db.select(QStringLiteral("SELECT ID, TrueName, MobilePhone, IdCard, Balance, Integral, photo "
+                                     "FROM tb_members WHERE ID = ?"),
+                      {memberId});
     if (!q || !q->next())
         return std::nullopt;
     SettlementMember m;
@@ -63,7 +64,8 @@ QString ChangeLineText(const QString& cashText, double amountDue) {
 ExcessCaptions ExcessCaptionsFor(const QString& extraCashText, double shortfall) {
     const double excess = RoundCents(MoneyFieldValue(extraCashText) - RoundCents(shortfall));
     if (excess >= 0)
-        return {QStringLiteral("找零￥") + FormatAmount(excess), QStringLiteral("充入余额￥") + FormatAmount(excess)};
+        return {QStringLiteral("找零￥") + FormatAmount(excess),
+                QStringLiteral("充入余额￥") + FormatAmount(excess)};
     return {QStringLiteral("收款不足"), QStringLiteral("收款不足")};
 }
 
@@ -86,8 +88,9 @@ SettlementCheck CheckCashPayment(const QString& cashText, double amountDue) {
     return c;
 }
 
-SettlementCheck CheckBalancePayment(int memberId, double balance, double amountDue, const QString& shortfallText,
-                                    const QString& extraCashText, bool keepExcess) {
+SettlementCheck CheckBalancePayment(int memberId, double balance, double amountDue,
+                                    const QString& shortfallText, const QString& extraCashText,
+                                    bool keepExcess) {
     SettlementCheck c;
     const double due = RoundCents(amountDue);
     if (IsWalkIn(memberId)) {
@@ -111,13 +114,14 @@ SettlementCheck CheckBalancePayment(int memberId, double balance, double amountD
     }
     const double excess = RoundCents(extra - shortfall);
     if (keepExcess) {
-        c.confirmation = QString::asprintf("扣除余额￥ %8.2f 元\r\n收取现金￥ %8.2f 元\r\n%-6s找零￥   %-2s无需找零\r\n"
-                                           "充入余额￥ %8.2f 元",
-                                           balance, extra, "", "", excess);
+        c.confirmation =
+            QString::asprintf("扣除余额￥ %8.2f 元\r\n收取现金￥ %8.2f 元\r\n%-6s找零￥   %-2s无需找零\r\n"
+                              "充入余额￥ %8.2f 元",
+                              balance, extra, "", "", excess);
         c.payment.recharge = extra;
     } else {
-        c.confirmation = QString::asprintf("扣除余额￥ %8.2f 元\r\n收取现金￥ %8.2f 元\r\n%-6s找零￥ %8.2f 元", balance,
-                                           extra, "", excess);
+        c.confirmation = QString::asprintf(
+            "扣除余额￥ %8.2f 元\r\n收取现金￥ %8.2f 元\r\n%-6s找零￥ %8.2f 元", balance, extra, "", excess);
         c.payment.recharge = shortfall;
     }
     c.payment.shortfall = shortfall;
@@ -138,8 +142,8 @@ SettlementCheck CheckPointsPayment(int memberId, int memberPoints, int pointsNee
     }
     c.payment.payType = PayPoints;
     c.payment.pointsUsed = clearAll ? memberPoints : pointsNeeded;
-    c.confirmation =
-        QString::asprintf("确认使用 %d 积分兑换价值 ￥ %.2f 元 的商品吗？", pointsNeeded, RoundCents(amountDue));
+    c.confirmation = QString::asprintf("确认使用 %d 积分兑换价值 ￥ %.2f 元 的商品吗？", pointsNeeded,
+                                       RoundCents(amountDue));
     return c;
 }
 

@@ -76,8 +76,9 @@ struct SettlementCheck {
 SettlementCheck CheckCashPayment(const QString& cashText, double amountDue);
 // `balance` is the balance read again at OK; `shortfallText` the disabled field that shows the
 // shortfall, `extraCashText` the cash collected for it; `keepExcess` is "充入余额" ticked.
-SettlementCheck CheckBalancePayment(int memberId, double balance, double amountDue, const QString& shortfallText,
-                                    const QString& extraCashText, bool keepExcess);
+SettlementCheck CheckBalancePayment(int memberId, double balance, double amountDue,
+                                    const QString& shortfallText, const QString& extraCashText,
+                                    bool keepExcess);
 SettlementCheck CheckPointsPayment(int memberId, int memberPoints, int pointsNeeded, double amountDue,
                                    bool clearAll);
 
