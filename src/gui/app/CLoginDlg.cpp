@@ -1,4 +1,5 @@
 #include "gui/app/CLoginDlg.h"
+#include "gui/app/DialogParts.h"
 
 #include "core/store/AppContext.h"
 #include "core/store/Auth.h"
@@ -42,14 +43,7 @@ CLoginDlg::CLoginDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent
     form->addRow(QStringLiteral("密码："), m_password);
     form->addRow(QString(), m_hint);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
-    ok->setAccessibleName(ok->text());
-    cancel->setAccessibleName(cancel->text());
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CLoginDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CLoginDlg::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
 
     auto* top = new QHBoxLayout;
     top->addWidget(icon);

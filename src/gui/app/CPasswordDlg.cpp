@@ -1,4 +1,5 @@
 #include "gui/app/CPasswordDlg.h"
+#include "gui/app/DialogParts.h"
 
 #include "core/store/AppContext.h"
 #include "core/store/Auth.h"
@@ -39,14 +40,7 @@ CPasswordDlg::CPasswordDlg(AppContext& ctx, QWidget* parent)
         form->addRow(edit->accessibleName(), edit);
     m_old->setMinimumWidth(220);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
-    ok->setAccessibleName(ok->text());
-    cancel->setAccessibleName(cancel->text());
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CPasswordDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CPasswordDlg::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(notice);

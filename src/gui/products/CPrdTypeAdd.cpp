@@ -1,6 +1,7 @@
 #include "gui/products/CPrdTypeAdd.h"
 
 #include "core/products/Categories.h"
+#include "gui/app/DialogParts.h"
 #include "gui/app/Toast.h"
 
 #include <QComboBox>
@@ -36,14 +37,7 @@ CPrdTypeAdd::CPrdTypeAdd(AppContext& context, const QString& proposedParentName,
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("上级分类："), m_parents);
     form->addRow(QStringLiteral("分类名称："), m_name);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
-    ok->setAccessibleName(ok->text());
-    cancel->setAccessibleName(cancel->text());
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CPrdTypeAdd::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CPrdTypeAdd::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
