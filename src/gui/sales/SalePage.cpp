@@ -1,12 +1,16 @@
+#include "gui/app/CSelvoApp.h"
 #include "gui/app/SectionPages.h"
+#include "gui/sales/CSaleDlg.h"
 
 namespace selvo::gui {
 
-// Empty until the section's screen is built.
-SectionPage CreateSalePage(AppContext&, QWidget* parent) {
-    auto* page = new QWidget(parent);
-    page->setAccessibleName(QStringLiteral("销售"));
-    return {page, {}};
+SectionPage CreateSalePage(AppContext& ctx, QWidget* parent) {
+    CSelvoApp* app = CSelvoApp::instance();
+    auto* page = new CSaleDlg(ctx, app ? app->dataFolder() : QString(), parent);
+    // Each time the tab is chosen the category tree is read again.
+    return {page, [page] {
+                page->loadTree();
+            }};
 }
 
 } // namespace selvo::gui

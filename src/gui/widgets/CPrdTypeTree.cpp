@@ -324,6 +324,16 @@ bool CPrdTypeTree::SelectMatch(const QString& text) {
     setCurrentItem(m_root);
     if (text.isEmpty())
         return false;
+    // A scanner types a whole code: the product with exactly that code comes before any whose
+    // name, initials or code merely contain it ("123" is never "4123").
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if ((*it)->data(0, KindRole).toInt() == ProductNode &&
+            (*it)->data(0, CodeRole).toString().toUpper() == text) {
+            setCurrentItem(*it);
+            scrollToItem(*it);
+            return true;
+        }
+    }
     for (QTreeWidgetItemIterator it(this); *it; ++it) {
         const QStringList keys = (*it)->data(0, SearchRole).toStringList();
         for (const QString& key : keys) {

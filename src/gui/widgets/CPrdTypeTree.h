@@ -53,8 +53,9 @@ public:
     // The first root or category node with this ID, in tree order from `start` through its
     // following siblings and their descendants.
     QTreeWidgetItem* FindCategoryNode(QTreeWidgetItem* start, int id) const;
-    // Selects the root, then the first node whose upper-cased name, initials or code contains
-    // `text` (callers pass upper-case text). Returns whether one matched.
+    // Selects the root, then the product whose code is exactly `text`, else the first node whose
+    // upper-cased name, initials or code contains `text` (callers pass upper-case text).
+    // Returns whether one matched.
     bool SelectMatch(const QString& text);
     // Asks for a new category under a proposed parent (by ID when known, else by name; empty
     // name and no ID: the selected node) and stores it. Returns the new node, or nullptr when
