@@ -129,8 +129,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 200; ++i) {
         QElapsedTimer t;
         t.start();
-        db::runTransaction(ctx.db,
-                           [&] { return ctx.db.exec(QStringLiteral("INSERT INTO bench_commit(n) VALUES(?)"), {i}); });
+        db::runTransaction(ctx.db, [&] {
+            return ctx.db.exec(QStringLiteral("INSERT INTO bench_commit(n) VALUES(?)"), {i});
+        });
         commitMs << t.nsecsElapsed() / 1e6;
     }
 
