@@ -1,6 +1,7 @@
 #include "GuiDriver.h"
 #include "TestShop.h"
 
+#include "core/store/Vocabulary.h"
 #include "core/support/Money.h"
 #include "gui/app/Messages.h"
 #include "gui/members/CSelUserDlg.h"

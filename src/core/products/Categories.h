@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/Vocabulary.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -10,10 +12,6 @@
 namespace selvo {
 
 struct AppContext;
-
-// Product states and properties (tb_product.State, tb_product.PrdProperty).
-enum ProductState { ProductOnSale = 1, ProductOffShelf = 2 };
-enum ProductProperty { PropertyRegular = 1, PropertySpecialOffer = 2, PropertyGift = 3 };
 
 // The root "全部商品" is not a row: it stands for the parent ID 0.
 inline constexpr int kRootCategory = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/store/StoreSettings.h"
+#include "core/store/Vocabulary.h"
 
 #include <QList>
 #include <QString>
@@ -10,9 +11,6 @@
 namespace selvo {
 
 struct AppContext;
-
-// Product properties (tb_product.PrdProperty).
-enum ProductProperty { PropertyRegular = 1, PropertySpecialOffer = 2, PropertyGift = 3 };
 
 // What the sale screen needs of one product.
 struct SaleProduct {

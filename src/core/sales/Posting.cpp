@@ -1,20 +1,18 @@
 #include "core/sales/Posting.h"
 
+#include "core/sales/PostingSteps.h"
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
+#include "core/store/Vocabulary.h"
 #include "core/support/Clock.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace selvo {
 
 namespace {
-// Enough for any shop: a clash needs another till to draw the same number in the same second.
-constexpr int kOrderNoAttempts = 20;
-
 QString saveFailedText() {
     return QStringLiteral("保存订单失败，请重试！");
 }
@@ -128,10 +126,9 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
     }
     const QDateTime saleDate = draft.saleDate.isValid() ? draft.saleDate : Clock::instance().now();
     const QVariant date = ctx.db.dateTimeValue(saleDate);
-    // Products in code order, so two tills selling the same goods lock them in the same order.
-    auto stockMoves = draft.stockMoves;
-    std::stable_sort(stockMoves.begin(), stockMoves.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QList<std::pair<QString, double>> stockChanges;
+    for (const auto& [code, quantity] : draft.stockMoves)
+        stockChanges.append({code, -quantity});
 
     const auto fail = [&](PostFailure kind, const QString& message, bool withDetail = true) {
         result.failure = kind;
@@ -140,66 +137,20 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
         return false;
     };
 
-    const auto insertOrder = [&](const QString& number) {
-        return ctx.db.exec(
-            QStringLiteral("INSERT INTO tb_orders(OrderNo, MemID, SaleManID, TotalPrice, "
-                           "RealTotalPrice, PrdPurchasePrice, Profits, PrdSum, Integral, GetMoney, "
-                           "Change, Remark, SaleDate, PayType, OrderType) "
-                           "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-            {number, draft.memberId, ctx.op.id, draft.totalPrice, draft.realTotalPrice, draft.purchasePrice,
-             draft.profits, draft.prdSum, draft.points, payType == PayCash ? draft.payment.cashReceived : 0.0,
-             payType == PayCash ? draft.payment.change : 0.0, draft.remark, date, payType, draft.orderType});
-    };
-
-    // The order row under a fresh number. Another till may insert the same number between our
-    // check and our insert: the unique index refuses it, the savepoint undoes just that insert
-    // and the next number is tried.
-    const auto writeOrder = [&]() -> bool {
-        for (int attempt = 0;; ++attempt) {
-            QString number = draft.orderNo;
-            if (attempt > 0 || number.isEmpty()) {
-                // MakeOrderNo takes an unreadable check for a free number; a posting stops instead.
-                ctx.db.clearLastError();
-                number = MakeOrderNo(ctx);
-                if (!ctx.db.lastError().isEmpty())
-                    return fail(PostFailure::MessageBox, saveFailedText());
-            }
-            db::Transaction savepoint(ctx.db);
-            if (!savepoint.ok())
-                return fail(PostFailure::MessageBox, saveFailedText());
-            if (insertOrder(number)) {
-                if (!savepoint.commit())
-                    return fail(PostFailure::MessageBox, saveFailedText());
-                result.orderNo = number;
-                return true;
-            }
-            const bool clash = ctx.db.lastErrorIsUniqueViolation();
-            fail(PostFailure::MessageBox, saveFailedText());
-            savepoint.rollback();
-            if (!clash || attempt + 1 >= kOrderNoAttempts)
-                return false;
-            ++result.numberClashes;
-        }
-    };
+    // What the payment does to the member's account, in one conditional change.
+    AccountChange change;
+    change.points = draft.points;
+    if (payType == PayBalance)
+        change.balance = -draft.realTotalPrice;
+    if (payType != PayPoints)
+        change.cumulative = draft.cumulative;
 
     const auto work = [&]() -> bool {
         ++result.attempts;
-        result.orderNo.clear();
         result.failure = PostFailure::None;
-        if (!writeOrder())
-            return false;
-        const QString& no = result.orderNo;
-        for (const OrderLine& line : draft.lines) {
-            if (!ctx.db.exec(
-                    QStringLiteral("INSERT INTO tb_order_lines(OrderNo, MemID, SaleManID, PrdCode, PrdName, "
-                                   "PrdPrice, PrdNum, DisCount, DisCountPrice, PrdPurchasePrice, Profits, "
-                                   "TotalPrice, Integral, PayType, SaleDate) "
-                                   "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                    {no, draft.memberId, ctx.op.id, line.code, line.name, line.price, line.quantity,
-                     line.discount, line.discountPrice, line.cost, line.profits, line.totalPrice, line.points,
-                     payType, date}))
-                return fail(PostFailure::MessageBox, saveFailedText());
-        }
+        result.orderNo = WriteOrderRow(ctx, draft, date, &result.numberClashes);
+        if (result.orderNo.isEmpty() || !WriteOrderLines(ctx, result.orderNo, draft, date))
+            return fail(PostFailure::MessageBox, saveFailedText());
         if (member) {
             // Read inside the transaction: the member may have been deleted or paid elsewhere meanwhile.
             ctx.db.clearLastError();
@@ -212,26 +163,26 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
             }
             if (payType == PayBalance && draft.payment.autoRecharge()) {
                 const double recharge = draft.payment.recharge;
-                if (!AddMemberBalance(ctx, draft.memberId, recharge) ||
+                if (ChangeMemberAccount(ctx, draft.memberId, {recharge, 0, 0}) != AccountResult::Done ||
                     !WriteTopupRecord(ctx, true, draft.memberId,
                                       AutoRechargeRemark(recharge, draft.payment.shortfall), recharge, 0,
                                       balance->toDouble()))
                     return fail(PostFailure::Toast, QStringLiteral("自动充值失败，请重试！"));
             }
-            if (payType == PayBalance && !DeductMemberBalance(ctx, draft.memberId, draft.realTotalPrice))
+            switch (ChangeMemberAccount(ctx, draft.memberId, change)) {
+            case AccountResult::Done:
+                break;
+            case AccountResult::BalanceShort:
                 return fail(PostFailure::Toast, QStringLiteral("扣除余额失败，请重试！"));
-            if (payType == PayPoints) {
-                if (!DeductMemberPoints(ctx, draft.memberId, draft.payment.pointsUsed))
-                    return fail(PostFailure::Toast, QStringLiteral("扣除积分失败，请重试！"));
-            } else if (!AddMemberPoints(ctx, draft.memberId, draft.points) ||
-                       !AddMemberCumulative(ctx, draft.memberId, draft.cumulative)) {
+            case AccountResult::PointsShort:
+                return fail(PostFailure::Toast, QStringLiteral("扣除积分失败，请重试！"));
+            case AccountResult::NoMember:
+            case AccountResult::Failed:
                 return fail(PostFailure::MessageBox, saveFailedText());
             }
         }
-        for (const auto& [code, quantity] : stockMoves) {
-            if (!MoveStock(ctx, code, StockSale, false, QString(), -quantity))
-                return fail(PostFailure::MessageBox, saveFailedText());
-        }
+        if (!MoveStockOfLines(ctx, stockChanges, StockSale))
+            return fail(PostFailure::MessageBox, saveFailedText());
         return true;
     };
 

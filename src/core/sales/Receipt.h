@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/Vocabulary.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -38,8 +40,5 @@ int TextCells(const QString& text);
 // "%-Ns" and "%Ns" (also written "%+Ns") by character cells.
 QString PadRight(const QString& text, int cells);
 QString PadLeft(const QString& text, int cells);
-
-QString PayTypeText(int payType);
-QString OrderTypeText(int orderType);
 
 } // namespace selvo

@@ -1,6 +1,7 @@
 #include "core/sales/Settlement.h"
 
 #include "core/store/AppContext.h"
+#include "core/store/Vocabulary.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/Vocabulary.h"
+
 #include <QString>
 
 #include <optional>
@@ -7,11 +9,6 @@
 namespace selvo {
 
 struct AppContext;
-
-// Payment codes (tb_orders.PayType, tb_order_lines.PayType).
-enum PayType { PayCash = 1, PayBalance = 2, PayPoints = 3 };
-// Order kinds (tb_orders.OrderType).
-enum OrderType { OrderSale = 1, OrderReturn = 2, OrderPointsExchange = 3, OrderFastSale = 4 };
 
 // Largest amount a till takes as cash or as an order total.
 inline constexpr double kMaxAmount = 99999999.99;

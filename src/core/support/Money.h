@@ -11,10 +11,4 @@ QString FormatAmount(double yuan);
 // "%g": quantities.
 QString FormatQuantity(double quantity);
 
-// The walk-in customer in orders, order lines and pickers.
-inline constexpr int kWalkInMember = -1;
-inline bool IsWalkIn(int memberId) {
-    return memberId == kWalkInMember;
-}
-
 } // namespace selvo

@@ -2,6 +2,7 @@
 
 #include "core/sales/Posting.h"
 #include "core/store/AppContext.h"
+#include "core/store/Vocabulary.h"
 #include "core/support/Clock.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"

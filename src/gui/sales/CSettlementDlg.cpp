@@ -2,6 +2,7 @@
 
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
+#include "core/store/Vocabulary.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"
 #include "gui/app/DialogParts.h"

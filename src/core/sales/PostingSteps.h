@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <utility>
+
+namespace selvo {
+
+struct AppContext;
+struct OrderDraft;
+
+// The steps every posting is built from: a sale, a fast sale, a return, the cancellation of an
+// order. Each runs inside the caller's transaction and writes nothing of its own accord; a step
+// that fails leaves the reason in ctx.db.lastError() and the caller rolls the whole posting back.
+
+// Writes the tb_orders row of `draft` and returns the order number it got; empty on failure.
+// The number is draft.orderNo when given and free, else a fresh one from MakeOrderNo. Another
+// till may take the same number between our check and our insert: the unique index refuses it,
+// a savepoint undoes just that insert and the next number is tried. `clashes` counts those.
+QString WriteOrderRow(AppContext& ctx, const OrderDraft& draft, const QVariant& saleDate,
+                      int* clashes = nullptr);
+
+// Writes one tb_order_lines row per draft line under `orderNo`.
+bool WriteOrderLines(AppContext& ctx, const QString& orderNo, const OrderDraft& draft,
+                     const QVariant& saleDate);
+
+// A change of a member's account: signed amounts added to the balance, the points and the
+// cumulative spending.
+struct AccountChange {
+    double balance = 0;
+    int points = 0;
+    double cumulative = 0;
+    bool isEmpty() const { return balance == 0 && points == 0 && cumulative == 0; }
+};
+
+enum class AccountResult {
+    Done,
+    NoMember,     // the member no longer exists
+    BalanceShort, // the balance would go below zero
+    PointsShort,  // the points would go below zero
+    Failed,       // the database refused
+};
+
+// Applies the change in one conditional statement: a decrease of the balance or of the points
+// happens only when what is stored at that moment covers it, so two tills cannot spend the same
+// money. On a refusal nothing is changed.
+AccountResult ChangeMemberAccount(AppContext& ctx, int memberId, const AccountChange& change);
+
+// Adds each signed quantity to its product's stock with movement kind `kind` and no history
+// row, products in code order (two tills moving the same goods lock them in the same order).
+// A product that no longer exists moves nothing.
+bool MoveStockOfLines(AppContext& ctx, QList<std::pair<QString, double>> changes, int kind);
+
+} // namespace selvo
