@@ -210,7 +210,7 @@ std::optional<QList<QStringList>> QueryOrderLineTexts(AppContext& ctx, const QSt
                                           "tb_order_lines.Integral, tb_order_lines.Profits "
                                           "FROM tb_order_lines LEFT JOIN tb_product "
                                           "ON tb_order_lines.PrdCode = tb_product.PrdCode "
-                                          "WHERE tb_order_lines.OrderNo = ? ORDER BY tb_order_lines.ID"),
+                                          "WHERE tb_order_lines.OrderNo = ?"),
                            {orderNo});
     if (!q)
         return std::nullopt;
