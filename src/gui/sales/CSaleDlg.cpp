@@ -16,6 +16,7 @@
 #include "gui/products/CSelPrdDlg.h"
 #include "gui/sales/CFastSaleDlg.h"
 #include "gui/sales/CPrdNumDlg.h"
+#include "gui/sales/CSaleHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
 #include "gui/sales/SaleParts.h"
 #include "gui/widgets/CEditPlus.h"
@@ -87,7 +88,8 @@ CSaleDlg::CSaleDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
 
     auto* topButtons = new QHBoxLayout;
-    for (const auto& [caption, slot] : {std::pair{QStringLiteral("快速销售"), &CSaleDlg::fastSale},
+    for (const auto& [caption, slot] : {std::pair{QStringLiteral("消费\\退货记录"), &CSaleDlg::salesRecords},
+                                        std::pair{QStringLiteral("快速销售"), &CSaleDlg::fastSale},
                                         std::pair{QStringLiteral("会员充值\\扣款"), &CSaleDlg::recharge},
                                         std::pair{QStringLiteral("新增会员"), &CSaleDlg::newMember}}) {
         QPushButton* b = button(this, caption);
@@ -436,6 +438,11 @@ void CSaleDlg::settle() {
     }
     ToastSuccess(this, SaleDoneText());
     clearSale();
+}
+
+void CSaleDlg::salesRecords() {
+    CSaleHisDlg dlg(m_ctx, this);
+    dlg.exec();
 }
 
 void CSaleDlg::fastSale() {
