@@ -3,6 +3,7 @@
 #include "core/db/ConnectionString.h"
 #include "core/store/Password.h"
 #include "core/store/Startup.h"
+#include "core/support/Clock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -132,6 +133,33 @@ int TestShop::addOperator(const QString& account, const QString& password, int r
         {account, HashPassword(password), QString(QStringLiteral("E") + account),
          name.isEmpty() ? account : name, role, state});
     return id ? int(*id) : -1;
+}
+
+bool TestShop::addOrder(const OrderSpec& o) {
+    const QDateTime now = Clock::instance().now();
+    const QVariant saleDate = ctx.db.dateTimeValue(o.saleDate.isValid() ? o.saleDate : now);
+    const QVariant memId = o.memberIdValue.isValid() ? o.memberIdValue : QVariant(o.memberId);
+    if (!ctx.db.exec(
+            QStringLiteral("INSERT INTO tb_orders(OrderNo, MemID, SaleManID, TotalPrice, RealTotalPrice, "
+                           "PrdPurchasePrice, Profits, PrdSum, Integral, GetMoney, Change, Remark, "
+                           "SaleDate, PayType, OrderType, AddDate) "
+                           "VALUES(?, ?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            {o.orderNo, memId, o.saleManId, o.totalPrice, o.realTotalPrice, o.profits, o.prdSum, o.points,
+             o.getMoney, o.change, o.remark, saleDate, o.payType, o.orderType,
+             ctx.db.dateTimeValue(o.addDate.isValid() ? o.addDate : now)}))
+        return false;
+    for (const OrderSpec::Line& line : o.lines) {
+        if (!ctx.db.exec(
+                QStringLiteral("INSERT INTO tb_order_lines(OrderNo, MemID, SaleManID, PrdCode, PrdName, "
+                               "PrdPrice, PrdNum, DisCount, DisCountPrice, PrdPurchasePrice, Profits, "
+                               "TotalPrice, Integral, PayType, SaleDate) "
+                               "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, 0, 0, ?, 0, ?, ?)"),
+                {o.orderNo, memId, o.saleManId, line.code, QString(QStringLiteral("商品") + line.code),
+                 line.quantity != 0 ? line.total / line.quantity : 0.0, line.quantity, line.discount,
+                 line.quantity != 0 ? line.total / line.quantity : 0.0, line.total, o.payType, saleDate}))
+            return false;
+    }
+    return true;
 }
 
 qint64 TestShop::count(const QString& table, const QString& where, const QVariantList& binds) {

@@ -2,8 +2,10 @@
 
 #include "core/store/AppContext.h"
 
+#include <QDateTime>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <memory>
 #include <optional>
@@ -22,6 +24,33 @@ public:
 // the destructor. Either way dataFolder() holds what a till needs to reach it (the file, or a
 // selvo.conf naming the server), so other processes can open the same shop.
 // Comes logged in as the administrator (ID 1, role 0).
+// An order row with its lines, as a posting (or an older program) would have written it.
+struct OrderSpec {
+    QString orderNo;
+    int memberId = -1;
+    int saleManId = 1;
+    QVariant orderType = 1; // a null QVariant stores NULL
+    QVariant payType = 1;
+    QVariant memberIdValue; // when valid, stored as MemID instead of memberId (NULL included)
+    double totalPrice = 0;
+    double realTotalPrice = 0;
+    double getMoney = 0;
+    double change = 0;
+    double prdSum = 0;
+    double profits = 0;
+    int points = 0;
+    QDateTime saleDate; // invalid: the clock's now
+    QDateTime addDate;  // invalid: the clock's now
+    QString remark;
+    struct Line {
+        QString code;
+        double quantity = 0;
+        double total = 0;
+        QVariant discount = 10;
+    };
+    QList<Line> lines;
+};
+
 class TestShop final {
 public:
     TestShop();
@@ -50,6 +79,7 @@ public:
                    int category = 0, int property = 1, int state = 1);
     int addOperator(const QString& account, const QString& password, int role = 2, int state = 0,
                     const QString& name = {});
+    bool addOrder(const OrderSpec& order);
     qint64 count(const QString& table, const QString& where = {}, const QVariantList& binds = {});
 
 private:
