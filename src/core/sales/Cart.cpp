@@ -163,6 +163,14 @@ int Cart::add(const SaleProduct& product, bool increment) {
     return index;
 }
 
+int Cart::append(const CartRow& row) {
+    if (const int index = findProduct(row.productId); index >= 0)
+        return index;
+    m_rows.append(row);
+    m_rows.last().rowNo = int(m_rows.size());
+    return int(m_rows.size()) - 1;
+}
+
 void Cart::remove(int row) {
     if (row >= 0 && row < m_rows.size())
         m_rows.removeAt(row);

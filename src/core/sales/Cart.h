@@ -119,6 +119,9 @@ public:
     // record (which resets its discount). Without `increment` a product already in the cart is
     // left as it is. Returns the row index.
     int add(const SaleProduct& product, bool increment);
+    // Appends a row filled elsewhere (a returned line of an earlier sale), numbered as add()
+    // numbers; a product already in the cart is left as it is. Returns the row index.
+    int append(const CartRow& row);
     void remove(int row);
     // "数量 +1" / "数量 -1"; -1 does nothing at a quantity of 1 or below. True when changed.
     bool increment(int row);
