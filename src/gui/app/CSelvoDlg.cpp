@@ -9,6 +9,7 @@
 #include "gui/app/CLockDlg.h"
 #include "gui/app/CLoginDlg.h"
 #include "gui/app/CSysmanDlg.h"
+#include "gui/app/CheckVersion.h"
 #include "gui/app/IdleTracker.h"
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
@@ -90,6 +91,9 @@ bool CSelvoDlg::begin() {
     afterLogin();
     m_idleTimer.start();
     buildPages();
+    // Once per run: a re-login does not come here.
+    if (!m_versionCheck)
+        m_versionCheck = new CheckVersion(Messages::title(), UpdateSettingsFor(m_dataFolder), this);
     showMaximized();
     if (QWidget* sale = page(SaleSection))
         sale->setFocus();

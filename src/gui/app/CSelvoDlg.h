@@ -19,6 +19,7 @@ struct AppContext;
 namespace selvo::gui {
 
 class C360TabCtrl;
+class CheckVersion;
 class CLockDlg;
 class CSysmanDlg;
 class IdleTracker;
@@ -51,6 +52,8 @@ public:
     QLabel* statusText() const { return m_status; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QString trayTip() const { return m_trayTip; }
+    // The version check of this run, started after the first login; null before.
+    CheckVersion* versionCheck() const { return m_versionCheck; }
 
 public slots:
     // Another start, the tray icon or the end of a lock or login asks for the window.
@@ -100,6 +103,7 @@ private:
     QString m_trayTip;
     IdleTracker* m_idle;
     QTimer m_idleTimer;
+    CheckVersion* m_versionCheck = nullptr;
 };
 
 } // namespace selvo::gui

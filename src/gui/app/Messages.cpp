@@ -11,6 +11,12 @@ Messages::Hook& hook() {
     return h;
 }
 
+// The caption of the box being raised, for the recorder.
+QString& currentCaption() {
+    static QString caption;
+    return caption;
+}
+
 Messages::ToastHook& toastHook() {
     static Messages::ToastHook h;
     return h;
@@ -32,8 +38,10 @@ bool logToFile(const QString& kind, const QString& text) {
 bool show(QWidget* parent, QMessageBox::Icon icon, const QString& kind, const QString& text,
           const QString& detail, const QString& caption = Messages::title()) {
     const QString full = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
-    if (hook())
+    if (hook()) {
+        currentCaption() = caption;
         return hook()(kind, full);
+    }
     if (logToFile(kind, full))
         return false;
     QMessageBox box(icon, caption, text,
@@ -90,7 +98,7 @@ void Messages::trace(const QString& line) {
 
 MessageRecorder::MessageRecorder() : m_previousHook(hook()), m_previousToastHook(toastHook()) {
     Messages::setHook([this](const QString& kind, const QString& text) {
-        boxes << Box{kind, text};
+        boxes << Box{kind, text, currentCaption()};
         if (kind != QLatin1String("ask"))
             return false;
         return m_answers.isEmpty() ? defaultAnswer : m_answers.takeFirst();

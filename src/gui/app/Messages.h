@@ -60,6 +60,7 @@ public:
     struct Box {
         QString kind; // "inform", "warn", "ask"
         QString text;
+        QString caption;
     };
 
     MessageRecorder();
