@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace selvo;
@@ -141,6 +142,19 @@ private slots:
         QVERIFY(server.requests.isEmpty());
         QVERIFY(messages.boxes.isEmpty());
         QVERIFY(browser.urls.isEmpty());
+    }
+
+    void headlessRunsOnlyLogTheAddress() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString log = dir.filePath(QStringLiteral("messages.log"));
+        qputenv("SELVO_MESSAGE_LOG", log.toLocal8Bit());
+        const bool opened = Browser::open(QUrl(kSite));
+        qunsetenv("SELVO_MESSAGE_LOG");
+        QVERIFY(!opened);
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("trace\topen-url\t" + kSite.toUtf8() + "\n"));
     }
 };
 

@@ -44,7 +44,8 @@ bool show(QWidget* parent, QMessageBox::Icon icon, const QString& kind, const QS
     }
     if (logToFile(kind, full))
         return false;
-    QMessageBox box(icon, caption, text,
+    // Texts keep the line ends they were given ("\r\n"); a label wants "\n".
+    QMessageBox box(icon, caption, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                     kind == QLatin1String("ask") ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     parent);
     if (!detail.isEmpty())
