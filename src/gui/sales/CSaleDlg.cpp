@@ -18,6 +18,7 @@
 #include "gui/sales/CPrdNumDlg.h"
 #include "gui/sales/CSaleHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
+#include "gui/sales/CTJPrdProfits.h"
 #include "gui/sales/SaleParts.h"
 #include "gui/widgets/CEditPlus.h"
 #include "gui/widgets/CListCtrlPlus.h"
@@ -91,7 +92,8 @@ CSaleDlg::CSaleDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
     for (const auto& [caption, slot] : {std::pair{QStringLiteral("消费\\退货记录"), &CSaleDlg::salesRecords},
                                         std::pair{QStringLiteral("快速销售"), &CSaleDlg::fastSale},
                                         std::pair{QStringLiteral("会员充值\\扣款"), &CSaleDlg::recharge},
-                                        std::pair{QStringLiteral("新增会员"), &CSaleDlg::newMember}}) {
+                                        std::pair{QStringLiteral("新增会员"), &CSaleDlg::newMember},
+                                        std::pair{QStringLiteral("产品销售统计"), &CSaleDlg::productStats}}) {
         QPushButton* b = button(this, caption);
         connect(b, &QPushButton::clicked, this, slot);
         topButtons->addWidget(b);
@@ -442,6 +444,11 @@ void CSaleDlg::settle() {
 
 void CSaleDlg::salesRecords() {
     CSaleHisDlg dlg(m_ctx, this);
+    dlg.exec();
+}
+
+void CSaleDlg::productStats() {
+    CTJPrdProfits dlg(m_ctx, this);
     dlg.exec();
 }
 

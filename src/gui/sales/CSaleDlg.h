@@ -88,6 +88,7 @@ private:
     void fastSale();
     void recharge();
     void newMember();
+    void productStats();
 
     AppContext& m_ctx;
     QString m_dataFolder;
