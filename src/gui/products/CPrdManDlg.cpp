@@ -3,9 +3,14 @@
 #include "core/products/Categories.h"
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
+#include "core/support/Money.h"
+#include "core/support/Number.h"
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
 #include "gui/products/CPrdAddDlg.h"
+#include "gui/products/CPrdCheck.h"
+#include "gui/products/CPrdCheckRecord.h"
+#include "gui/products/CStrorPutInMan.h"
 #include "gui/widgets/CListCtrlPlus.h"
 #include "gui/widgets/CPrdTypeTree.h"
 
@@ -23,6 +28,7 @@ namespace {
 // The page is drawn first; the slow filling follows once it is on screen.
 constexpr int kFirstFillDelayMs = 50;
 constexpr int kStripHeight = 40;
+constexpr int kStockColumn = 7;
 
 QString deleteQuestion() {
     return QStringLiteral(
@@ -32,11 +38,12 @@ QString deleteQuestion() {
 
 CPrdManDlg::CPrdManDlg(AppContext& context, QWidget* parent)
     : QWidget(parent), m_context(context), m_add(new QPushButton(QStringLiteral("新增商品"), this)),
-      m_property(new QComboBox(this)), m_search(new QLineEdit(this)),
-      m_query(new QPushButton(QStringLiteral("查询"), this)), m_tree(new CPrdTypeTree(context, this)),
-      m_list(new CListCtrlPlus(this)) {
+      m_purchasing(new QPushButton(QStringLiteral("采购管理"), this)), m_property(new QComboBox(this)),
+      m_search(new QLineEdit(this)), m_query(new QPushButton(QStringLiteral("查询"), this)),
+      m_tree(new CPrdTypeTree(context, this)), m_list(new CListCtrlPlus(this)) {
     setAccessibleName(QStringLiteral("商品"));
     m_add->setAccessibleName(m_add->text());
+    m_purchasing->setAccessibleName(m_purchasing->text());
     m_query->setAccessibleName(m_query->text());
     m_property->setAccessibleName(QStringLiteral("产品性质："));
     m_search->setAccessibleName(QStringLiteral("查询条件"));
@@ -58,9 +65,11 @@ CPrdManDlg::CPrdManDlg(AppContext& context, QWidget* parent)
     row->setContentsMargins(1, 4, 4, 4);
     auto* propertyLabel = new QLabel(QStringLiteral("产品性质："), strip);
     propertyLabel->setAccessibleName(propertyLabel->text());
-    for (QWidget* w : std::initializer_list<QWidget*>{m_add, propertyLabel, m_property, m_search, m_query})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_add, m_purchasing, propertyLabel, m_property, m_search, m_query})
         w->setParent(strip);
     row->addWidget(m_add);
+    row->addWidget(m_purchasing);
     row->addSpacing(16);
     row->addWidget(propertyLabel);
     row->addWidget(m_property);
@@ -81,6 +90,10 @@ CPrdManDlg::CPrdManDlg(AppContext& context, QWidget* parent)
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
 
     connect(m_add, &QPushButton::clicked, this, [this] { openEditor(-1); });
+    connect(m_purchasing, &QPushButton::clicked, this, [this] {
+        CStrorPutInMan dlg(m_context, this);
+        dlg.exec();
+    });
     connect(m_query, &QPushButton::clicked, this, &CPrdManDlg::search);
     connect(m_search, &QLineEdit::returnPressed, this, &CPrdManDlg::search);
     connect(m_tree, &QTreeWidget::currentItemChanged, this,
@@ -229,6 +242,21 @@ QMenu* CPrdManDlg::createRowMenu(int row, QWidget* parent) {
         const int at = m_list->findRowByData(id);
         if (at >= 0)
             toggleRowState(at);
+    });
+    menu->addSeparator();
+    const QString code = m_list->itemText(row, 0);
+    const QString name = m_list->itemText(row, 1);
+    connect(menu->addAction(QStringLiteral("盘点")), &QAction::triggered, this, [this, id, code] {
+        CPrdCheck dlg(m_context, code, this);
+        if (dlg.exec() != QDialog::Accepted)
+            return;
+        const int at = m_list->findRowByData(id);
+        if (at >= 0)
+            m_list->setItemText(at, kStockColumn, FormatQuantity(ParseLeadingNumber(dlg.newStockText())));
+    });
+    connect(menu->addAction(QStringLiteral("盘点记录")), &QAction::triggered, this, [this, code, name] {
+        CPrdCheckRecord dlg(m_context, code, name, this);
+        dlg.exec();
     });
     return menu;
 }

@@ -66,6 +66,7 @@ private:
 
     AppContext& m_context;
     QPushButton* m_add;
+    QPushButton* m_purchasing;
     QComboBox* m_property;
     QLineEdit* m_search;
     QPushButton* m_query;
