@@ -67,15 +67,16 @@ std::optional<QList<QStringList>> QueryProductStats(AppContext& ctx, const Produ
     QVariantList binds;
     const QString where = lineConditions(ctx, filter, binds);
     // Grouped on the lines first, so the sums read one index range; products no longer in the
-    // catalogue drop out through the inner join.
+    // catalogue drop out through the inner join. The group is an expression of the code: on the
+    // bare column SQLite walked the code index once per product instead of the date range.
     auto q = ctx.db.select(
         QStringLiteral("SELECT tb_product.PrdCode, tb_product.PrdName, tb_product.Price, "
                        "tb_product.PurchasePrice, s.TotalPrdNum, s.TotalProfits, s.TotalPrice, "
-                       "s.TotalPrdPurchase FROM (SELECT PrdCode, sum(PrdNum) AS TotalPrdNum, "
+                       "s.TotalPrdPurchase FROM (SELECT PrdCode || '' AS Code, sum(PrdNum) AS TotalPrdNum, "
                        "sum(Profits) AS TotalProfits, sum(TotalPrice) AS TotalPrice, "
                        "sum(PrdPurchasePrice * PrdNum) AS TotalPrdPurchase FROM tb_order_lines WHERE 1=1") +
             where +
-            QStringLiteral(" GROUP BY PrdCode) s INNER JOIN tb_product ON s.PrdCode = tb_product.PrdCode "
+            QStringLiteral(" GROUP BY PrdCode || '') s INNER JOIN tb_product ON s.Code = tb_product.PrdCode "
                            "ORDER BY tb_product.PrdCode"),
         binds);
     if (!q)
