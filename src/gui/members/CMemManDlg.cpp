@@ -8,6 +8,8 @@
 #include "gui/app/Toast.h"
 #include "gui/members/CMemAddDlg.h"
 #include "gui/members/CTopupDlg.h"
+#include "gui/members/CTopupHisDlg.h"
+#include "gui/members/CUserHisDlg.h"
 #include "gui/widgets/CListCtrlPlus.h"
 
 #include <QComboBox>
@@ -40,8 +42,6 @@ CMemManDlg::CMemManDlg(AppContext& ctx, const QString& dataFolder, QWidget* pare
     m_state->setAccessibleName(QStringLiteral("用户状态"));
     m_search->setAccessibleName(QStringLiteral("查询条件"));
     m_totals->setAccessibleName(QStringLiteral("合计"));
-    // The recharge records come with their own screen later.
-    m_history->hide();
 
     // 1. Only role 0 deletes members.
     m_delete->setVisible(HasRight(m_ctx.op.role, Right::DeleteMember));
@@ -79,6 +79,7 @@ CMemManDlg::CMemManDlg(AppContext& ctx, const QString& dataFolder, QWidget* pare
     connect(m_delete, &QPushButton::clicked, this, &CMemManDlg::deleteChecked);
     connect(m_query, &QPushButton::clicked, this, &CMemManDlg::fillList);
     connect(m_recharge, &QPushButton::clicked, this, &CMemManDlg::rechargeMember);
+    connect(m_history, &QPushButton::clicked, this, &CMemManDlg::openTopupRecords);
     connect(m_rules, &QPushButton::clicked, this, &CMemManDlg::openPointsRules);
     connect(m_list, &CListCtrlPlus::itemDoubleClicked, this, [this](int row, int) { editRow(row); });
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -177,13 +178,21 @@ void CMemManDlg::rechargeMember() {
         rewriteMember(dlg.memberId());
 }
 
+void CMemManDlg::openTopupRecords() {
+    CTopupHisDlg dlg(m_ctx, this);
+    dlg.exec();
+}
+
 QMenu* CMemManDlg::contextMenuFor(int row) {
     if (row < 0 || row >= m_list->rowCount())
         return nullptr;
     auto* menu = new QMenu(this);
     connect(menu->addAction(QStringLiteral("充值/扣款")), &QAction::triggered, this,
             [this, row] { rechargeRow(row); });
-    // "充值/扣款/消费 记录" joins once one member's records have their screen.
+    connect(menu->addAction(QStringLiteral("充值/扣款/消费 记录")), &QAction::triggered, this, [this, row] {
+        CUserHisDlg dlg(m_ctx, m_list->itemData(row).toInt(), this);
+        dlg.exec();
+    });
     connect(menu->addAction(QStringLiteral("编辑")), &QAction::triggered, this,
             [this, row] { editRow(row); });
     return menu;

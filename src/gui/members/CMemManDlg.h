@@ -62,6 +62,7 @@ private:
     void appendMember(int id);
     void rewriteMember(int id);
     void openPointsRules();
+    void openTopupRecords();
 
     AppContext& m_ctx;
     QString m_dataFolder;

@@ -8,6 +8,7 @@
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
 #include "gui/members/CSelUserDlg.h"
+#include "gui/members/CUserHisDlg.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -70,7 +71,7 @@ CTopupDlg::CTopupDlg(AppContext& ctx, int memberId, QWidget* parent)
       m_remark(Named(new QPlainTextEdit(this), QStringLiteral("备注："))) {
     setAccessibleName(QStringLiteral("会员充值"));
     m_amount->setAccessibleName(QStringLiteral("金额"));
-    // The records of one member come with their own screen later.
+    // Shown once a member is chosen here; opened for a member, the dialog keeps it hidden.
     m_history->hide();
 
     auto* top = new QHBoxLayout;
@@ -119,6 +120,8 @@ CTopupDlg::CTopupDlg(AppContext& ctx, int memberId, QWidget* parent)
     layout->addWidget(OkCancelButtons(this));
 
     connect(m_choose, &QPushButton::clicked, this, &CTopupDlg::chooseMember);
+    connect(m_history, &QPushButton::clicked, this,
+            [this] { CUserHisDlg::OpenForMember(m_ctx, m_memberId, this); });
     connect(m_rechargeRadio, &QRadioButton::clicked, this, [this] { enterMode(true); });
     connect(m_deductRadio, &QRadioButton::clicked, this, [this] { enterMode(false); });
     connect(m_amount, &QLineEdit::textChanged, this, &CTopupDlg::recalculate);
@@ -188,7 +191,9 @@ void CTopupDlg::chooseMember() {
     if (picker.exec() != QDialog::Accepted)
         return;
     m_memberId = picker.memberId();
-    if (!loadMember())
+    if (loadMember())
+        m_history->show();
+    else
         clearMember();
 }
 

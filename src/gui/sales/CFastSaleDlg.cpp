@@ -9,6 +9,7 @@
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
 #include "gui/members/CSelUserDlg.h"
+#include "gui/members/CUserHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
 #include "gui/sales/SaleParts.h"
 
@@ -44,7 +45,7 @@ CFastSaleDlg::CFastSaleDlg(AppContext& ctx, QWidget* parent)
     m_date->setCalendarPopup(true);
     m_date->setDateTime(Clock::instance().now());
     m_date->hide();
-    // One member's purchase history belongs to the member histories, not built yet.
+    // Shown once a member is chosen.
     m_history->hide();
     m_amount->setFont(SaleBoldFont());
     SetTextColour(m_amount, kFieldRed);
@@ -89,6 +90,8 @@ CFastSaleDlg::CFastSaleDlg(AppContext& ctx, QWidget* parent)
 
     connect(m_guest, &QCheckBox::toggled, this, &CFastSaleDlg::guestToggled);
     connect(m_choose, &QPushButton::clicked, this, &CFastSaleDlg::chooseMember);
+    connect(m_history, &QPushButton::clicked, this,
+            [this] { CUserHisDlg::OpenForMember(m_ctx, m_memberId, this); });
     connect(m_backDate, &QCheckBox::toggled, m_date, &QWidget::setVisible);
     connect(m_amount, &QLineEdit::textChanged, this, &CFastSaleDlg::amountChanged);
     clearMember(true);
@@ -118,11 +121,13 @@ bool CFastSaleDlg::chooseMember() {
         m_balance->setText(FormatMoney(member->balance));
         m_memberPoints->setText(QString::number(member->points));
     }
+    m_history->show();
     return true;
 }
 
 void CFastSaleDlg::guestToggled(bool guest) {
     if (guest) {
+        m_history->hide();
         clearMember(false);
         m_memberId = kWalkInMember;
     }
