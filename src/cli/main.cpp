@@ -1,4 +1,5 @@
 // selvo-cli: the shop's core without a window, for set-up, maintenance and scripted checks.
+#include "core/db/DaySums.h"
 #include "core/db/Schema.h"
 #include "core/store/AppContext.h"
 #include "core/store/Startup.h"
@@ -108,6 +109,11 @@ int cmdCheck(QStringList args) {
           << (schemaProblems.isEmpty() ? QStringLiteral("ok") : schemaProblems.join(QLatin1String("; ")))
           << Qt::endl;
     problems += int(schemaProblems.size());
+    const QStringList sumProblems = db::CheckDaySums(database);
+    out() << "day sums: "
+          << (sumProblems.isEmpty() ? QStringLiteral("ok") : sumProblems.join(QLatin1String("; ")))
+          << Qt::endl;
+    problems += int(sumProblems.size());
     for (const QString& table : kTables) {
         auto n = database.scalar(QStringLiteral("SELECT count(*) FROM ") + table);
         if (!n) {

@@ -1,6 +1,7 @@
 #include "core/db/Schema.h"
 
 #include "core/db/Database.h"
+#include "core/db/DaySums.h"
 #include "core/store/Password.h"
 
 #include <QSqlRecord>
@@ -152,8 +153,29 @@ bool migrateTo1(Database& db) {
     return true;
 }
 
+// The sales records window: its summary reads day sums instead of every order and recharge
+// record, and its list (newest first, at most 500) walks an index in that order whatever the
+// customer, operator or date filter; a lone MemID or SaleManID index made the engines fetch and
+// sort every guest's or every operator's orders.
+const char* const kRecordsIndexes[] = {
+    "DROP INDEX IF EXISTS ix_orders_saledate",
+    "DROP INDEX IF EXISTS ix_orders_mem",
+    "DROP INDEX IF EXISTS ix_orders_saleman",
+    "CREATE INDEX IF NOT EXISTS ix_orders_saledate_id ON tb_orders(SaleDate, ID)",
+    "CREATE INDEX IF NOT EXISTS ix_orders_mem_saledate ON tb_orders(MemID, SaleDate, ID)",
+    "CREATE INDEX IF NOT EXISTS ix_orders_saleman_saledate ON tb_orders(SaleManID, SaleDate, ID)",
+};
+
+bool migrateTo2(Database& db) {
+    for (const char* ddl : kRecordsIndexes) {
+        if (!db.exec(QString::fromLatin1(ddl)))
+            return false;
+    }
+    return CreateDaySums(db);
+}
+
 using Step = bool (*)(Database&);
-const Step kSteps[] = {migrateTo1};
+const Step kSteps[] = {migrateTo1, migrateTo2};
 static_assert(std::size(kSteps) == kSchemaVersion, "one migration step per schema version");
 
 // Two tills starting on an empty shared database must not both create the schema: PostgreSQL

@@ -1,11 +1,13 @@
 #include "core/sales/SalesRecords.h"
 
+#include "core/db/DaySums.h"
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
 #include "core/store/Vocabulary.h"
 #include "core/support/Clock.h"
 #include "core/support/Money.h"
 
+#include <QSqlRecord>
 #include <QTime>
 
 #include <cmath>
@@ -111,9 +113,10 @@ QString SalesSummary::rechargesLine() const {
              QString::asprintf("%0.02f", deducted));
 }
 
-std::optional<SalesSummary> QuerySalesSummary(AppContext& ctx, const SalesRecordFilter& filter) {
-    const Fragments f = buildFilter(ctx, filter, false);
-    SalesSummary s;
+namespace {
+
+// The order sums straight from tb_orders.
+bool orderSumsFromRows(AppContext& ctx, const Fragments& f, SalesSummary& s) {
     // Each sum keeps its own payment condition on top of the filter, so a payment filter
     // leaves the other payments' sums at 0.
     auto orders = ctx.db.select(QStringLiteral("SELECT sum(CASE WHEN PayType = 1 THEN RealTotalPrice END), "
@@ -123,11 +126,16 @@ std::optional<SalesSummary> QuerySalesSummary(AppContext& ctx, const SalesRecord
                                     f.orders,
                                 f.orderBinds);
     if (!orders || !orders->next())
-        return std::nullopt;
+        return false;
     s.cash = orders->value(0).toDouble();
     s.balance = orders->value(1).toDouble();
     s.points = static_cast<qint64>(std::trunc(orders->value(2).toDouble()));
     s.profit = orders->value(3).toDouble();
+    return true;
+}
+
+// The recharge sums straight from tb_TopupRecord.
+bool topupSumsFromRows(AppContext& ctx, const Fragments& f, SalesSummary& s) {
     auto topups = ctx.db.select(QStringLiteral("SELECT sum(CASE WHEN OpType = 1 THEN Amount END), "
                                                "sum(CASE WHEN OpType = 1 THEN Giving END), "
                                                "sum(CASE WHEN OpType = 0 THEN Total END) "
@@ -135,16 +143,128 @@ std::optional<SalesSummary> QuerySalesSummary(AppContext& ctx, const SalesRecord
                                     f.recharges,
                                 f.rechargeBinds);
     if (!topups || !topups->next())
-        return std::nullopt;
+        return false;
     s.recharged = topups->value(0).toDouble();
     s.bonus = topups->value(1).toDouble();
     s.deducted = topups->value(2).toDouble();
+    return true;
+}
+
+enum class DaySums { Read, Unanswerable, Failed };
+
+// Reads `sums` from a day-sum table (see DaySums.h) under the customer, code and date parts of the
+// filter. Unanswerable for a single member, for the stand-in of NULL as a code, and for a date
+// filter while some rows' dates cannot be placed on a day.
+DaySums readDaySums(AppContext& ctx, const SalesRecordFilter& f, const QString& table,
+                    const QString& dayColumn, const QList<std::pair<const char*, int>>& codes,
+                    const QString& sums, QVariantList& out) {
+    if (f.customer == SalesRecordFilter::Members && f.memberId > 0)
+        return DaySums::Unanswerable;
+    QString where;
+    QVariantList binds;
+    if (f.customer == SalesRecordFilter::Members)
+        where += QStringLiteral(" AND CustKind = 1");
+    else if (f.customer == SalesRecordFilter::Guests)
+        where += QStringLiteral(" AND CustKind = 2");
+    for (const auto& [column, value] : codes) {
+        if (value == 0)
+            continue;
+        if (value == db::kDaySumNoValue)
+            return DaySums::Unanswerable;
+        where += QStringLiteral(" AND %1 = ?").arg(QLatin1String(column));
+        binds << value;
+    }
+    const bool dated = f.from || f.to;
+    if (dated)
+        where += QStringLiteral(" AND DateState = 0");
+    if (f.from) {
+        where += QStringLiteral(" AND %1 >= ?").arg(dayColumn);
+        binds << f.from->toString(Qt::ISODate);
+    }
+    if (f.to) {
+        where += QStringLiteral(" AND %1 <= ?").arg(dayColumn);
+        binds << f.to->toString(Qt::ISODate);
+    }
+    // The last column counts the rows that keep a date filter from being answered here.
+    const QString undated = dated ? QStringLiteral("(SELECT count(*) FROM %1 WHERE DateState = 2)").arg(table)
+                                  : QStringLiteral("0");
+    auto q = ctx.db.select(
+        QStringLiteral("SELECT %1, %2 FROM %3 WHERE 1=1").arg(sums, undated, table) + where, binds);
+    if (!q || !q->next())
+        return DaySums::Failed;
+    const int undatedColumn = q->record().count() - 1;
+    if (q->value(undatedColumn).toLongLong() > 0)
+        return DaySums::Unanswerable;
+    out.clear();
+    for (int i = 0; i < undatedColumn; ++i)
+        out << q->value(i);
+    return DaySums::Read;
+}
+
+} // namespace
+
+std::optional<SalesSummary> QuerySalesSummary(AppContext& ctx, const SalesRecordFilter& filter) {
+    const Fragments f = buildFilter(ctx, filter, false);
+    SalesSummary s;
+    QVariantList sums;
+    switch (readDaySums(
+        ctx, filter, QStringLiteral("tb_OrderDaySums"), QStringLiteral("SaleDay"),
+        {{"PayType", filter.payType}, {"OrderType", filter.orderType}, {"SaleManID", filter.operatorId}},
+        QStringLiteral("sum(CASE WHEN PayType = 1 THEN RealTotal END), "
+                       "sum(CASE WHEN PayType = 2 THEN RealTotal END), "
+                       "sum(CASE WHEN PayType = 3 THEN Points END), sum(Profits)"),
+        sums)) {
+    case DaySums::Failed:
+        return std::nullopt;
+    case DaySums::Unanswerable:
+        if (!orderSumsFromRows(ctx, f, s))
+            return std::nullopt;
+        break;
+    case DaySums::Read:
+        s.cash = sums[0].toDouble();
+        s.balance = sums[1].toDouble();
+        s.points = static_cast<qint64>(std::trunc(sums[2].toDouble()));
+        s.profit = sums[3].toDouble();
+        break;
+    }
+    switch (readDaySums(ctx, filter, QStringLiteral("tb_TopupDaySums"), QStringLiteral("AddDay"),
+                        {{"SaleManID", filter.operatorId}},
+                        QStringLiteral("sum(CASE WHEN OpType = 1 THEN Amount END), "
+                                       "sum(CASE WHEN OpType = 1 THEN Giving END), "
+                                       "sum(CASE WHEN OpType = 0 THEN Total END)"),
+                        sums)) {
+    case DaySums::Failed:
+        return std::nullopt;
+    case DaySums::Unanswerable:
+        if (!topupSumsFromRows(ctx, f, s))
+            return std::nullopt;
+        break;
+    case DaySums::Read:
+        s.recharged = sums[0].toDouble();
+        s.bonus = sums[1].toDouble();
+        s.deducted = sums[2].toDouble();
+        break;
+    }
+    return s;
+}
+
+std::optional<SalesSummary> QuerySalesSummaryFromRows(AppContext& ctx, const SalesRecordFilter& filter) {
+    const Fragments f = buildFilter(ctx, filter, false);
+    SalesSummary s;
+    if (!orderSumsFromRows(ctx, f, s) || !topupSumsFromRows(ctx, f, s))
+        return std::nullopt;
     return s;
 }
 
 SalesRecords QuerySalesRecords(AppContext& ctx, const SalesRecordFilter& filter, int limit) {
+    const std::optional<SalesSummary> summary = QuerySalesSummary(ctx, filter);
+    SalesRecords out = QuerySalesList(ctx, filter, limit);
+    out.summary = summary;
+    return out;
+}
+
+SalesRecords QuerySalesList(AppContext& ctx, const SalesRecordFilter& filter, int limit) {
     SalesRecords out;
-    out.summary = QuerySalesSummary(ctx, filter);
     const Fragments f = buildFilter(ctx, filter, true);
     QVariantList binds = f.orderBinds;
     binds << limit;

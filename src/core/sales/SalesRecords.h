@@ -93,7 +93,13 @@ inline constexpr int kSalesRecordLimit = 500;
 
 SalesRecords QuerySalesRecords(AppContext& ctx, const SalesRecordFilter& filter,
                                int limit = kSalesRecordLimit);
+// The order list alone: QuerySalesRecords without its summary.
+SalesRecords QuerySalesList(AppContext& ctx, const SalesRecordFilter& filter, int limit = kSalesRecordLimit);
+// The sums come from the day sums (tb_OrderDaySums, tb_TopupDaySums) whenever the filter allows
+// (not for a single member), else from the orders and recharge records themselves.
 std::optional<SalesSummary> QuerySalesSummary(AppContext& ctx, const SalesRecordFilter& filter);
+// The same sums added up from every matching order and recharge record, never from the day sums.
+std::optional<SalesSummary> QuerySalesSummaryFromRows(AppContext& ctx, const SalesRecordFilter& filter);
 
 // The line rows of one order, numbered from 1; std::nullopt when they cannot be read.
 std::optional<QList<QStringList>> QueryOrderLineTexts(AppContext& ctx, const QString& orderNo);
