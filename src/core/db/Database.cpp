@@ -373,6 +373,12 @@ QVariant Database::dateTimeValue(const QDateTime& dt) const {
     return dateTimeText(dt);
 }
 
+QString Database::dateTimeTextOf(const QString& column) const {
+    if (m_config.engine == Engine::Postgres)
+        return QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(column);
+    return column;
+}
+
 QString likePattern(const QString& text) {
     QString escaped;
     escaped.reserve(text.size() + 2);

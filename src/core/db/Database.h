@@ -95,6 +95,9 @@ public:
     QString likeClause(const QString& column) const;
     // Value to bind for a date-time column.
     QVariant dateTimeValue(const QDateTime& dt) const;
+    // Dialect: a date-time column selected as its "yyyy-MM-dd HH:mm:ss" text, for lists that only
+    // show it (reading a timestamp as a local QDateTime costs a time-zone lookup per value).
+    QString dateTimeTextOf(const QString& column) const;
 
     // Test hook: the n-th statement from now (1-based, transaction control not counted) fails.
     // 0 switches the failpoint off.

@@ -72,7 +72,31 @@ Fragments buildFilter(AppContext& ctx, const SalesRecordFilter& f, bool qualifie
     return out;
 }
 
+// "yyyy-MM-dd HH:mm:ss" naming a real date and time.
+bool isShownDateTime(QStringView s) {
+    if (s.size() != 19 || s[4] != u'-' || s[7] != u'-' || s[10] != u' ' || s[13] != u':' || s[16] != u':')
+        return false;
+    const auto number = [&](int at, int length) {
+        int n = 0;
+        for (int i = at; i < at + length; ++i) {
+            if (!s[i].isDigit() || s[i].unicode() > '9')
+                return -1;
+            n = n * 10 + (s[i].unicode() - '0');
+        }
+        return n;
+    };
+    return QDate::isValid(number(0, 4), number(5, 2), number(8, 2)) &&
+           QTime::isValid(number(11, 2), number(14, 2), number(17, 2));
+}
+
 QString dateText(const QVariant& v) {
+    // SQLite hands back the stored text, already as shown; reading it as a local date-time costs
+    // a time-zone lookup (a system call) per value, 1,000 per list.
+    if (v.typeId() == QMetaType::QString) {
+        const QString s = v.toString();
+        if (isShownDateTime(s))
+            return s;
+    }
     return db::toDateTime(v).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
@@ -273,10 +297,12 @@ SalesRecords QuerySalesList(AppContext& ctx, const SalesRecordFilter& filter, in
             "SELECT tb_orders.ID, tb_orders.OrderNo, tb_orders.MemID, tb_members.ID, "
             "tb_members.TrueName, tb_members.MobilePhone, tb_orders.OrderType, tb_orders.TotalPrice, "
             "tb_orders.RealTotalPrice, tb_orders.PayType, tb_orders.GetMoney, tb_orders.Change, "
-            "tb_orders.PrdSum, tb_orders.Integral, tb_manager.TrueName, tb_orders.SaleDate, "
-            "tb_orders.Remark, tb_orders.AddDate, tb_orders.Profits "
+            "tb_orders.PrdSum, tb_orders.Integral, tb_manager.TrueName, %1, "
+            "tb_orders.Remark, %2, tb_orders.Profits "
             "FROM tb_orders LEFT JOIN tb_members ON tb_orders.MemID = tb_members.ID "
-            "LEFT JOIN tb_manager ON tb_orders.SaleManID = tb_manager.ID WHERE 1=1") +
+            "LEFT JOIN tb_manager ON tb_orders.SaleManID = tb_manager.ID WHERE 1=1")
+                .arg(ctx.db.dateTimeTextOf(QStringLiteral("tb_orders.SaleDate")),
+                     ctx.db.dateTimeTextOf(QStringLiteral("tb_orders.AddDate"))) +
             f.orders + QStringLiteral(" ORDER BY tb_orders.SaleDate DESC, tb_orders.ID DESC LIMIT ?"),
         binds);
     if (!q)
