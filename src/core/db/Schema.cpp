@@ -174,8 +174,14 @@ bool migrateTo2(Database& db) {
     return CreateDaySums(db);
 }
 
+// A purchase line keeps InNum as the whole part of its quantity; MovedNum keeps what the stock
+// really moved, so cancelling the order moves back exactly that.
+bool migrateTo3(Database& db) {
+    return db.exec(dialect(db, "ALTER TABLE tb_StorageIn_His_details ADD COLUMN MovedNum @DOUBLE@"));
+}
+
 using Step = bool (*)(Database&);
-const Step kSteps[] = {migrateTo1, migrateTo2};
+const Step kSteps[] = {migrateTo1, migrateTo2, migrateTo3};
 static_assert(std::size(kSteps) == kSchemaVersion, "one migration step per schema version");
 
 // Two tills starting on an empty shared database must not both create the schema: PostgreSQL
