@@ -8,9 +8,11 @@
 #include "gui/products/CSelPrdDlg.h"
 #include "gui/sales/CReturnGoodsDlg.h"
 #include "gui/sales/CReturnSelOrder.h"
+#include "gui/sales/CSaleDlg.h"
 #include "gui/widgets/CListCtrlPlus.h"
 
 #include <QCheckBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -63,6 +65,28 @@ class TestReturnGoods final : public QObject {
     Q_OBJECT
 
 private slots:
+    // "退货" leads the sale screen's top buttons and opens the returns screen with no member.
+    void fromTheSaleScreen() {
+        TestShop shop;
+        QVERIFY2(shop.ok(), qPrintable(shop.error()));
+        CSaleDlg page(shop.ctx, shop.dataFolder());
+        auto* returns = Find<QPushButton>(&page, QStringLiteral("退货"));
+        QVERIFY(returns);
+        auto* box = qobject_cast<QHBoxLayout*>(returns->parentWidget()->layout()->itemAt(0)->layout());
+        QVERIFY(box);
+        QCOMPARE(box->itemAt(0)->widget(), returns);
+        bool shown = false;
+        OnNextModalOf<CReturnGoodsDlg>(
+            [](CReturnGoodsDlg* dlg) {
+                QCOMPARE(dlg->windowTitle(), QStringLiteral("退货"));
+                QCOMPARE(dlg->memberId(), -1);
+                dlg->reject();
+            },
+            &shown);
+        returns->click();
+        QVERIFY(shown);
+    }
+
     // A guest return refunded in cash: only cash is offered, no points are taken.
     void guestInCash() {
         Fixture f;

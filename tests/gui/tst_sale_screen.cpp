@@ -81,8 +81,7 @@ private slots:
         QVERIFY(page.activated);
         page.activated();
         QVERIFY(static_cast<CSaleDlg*>(page.widget)->tree()->rootNode());
-        // Returns, records and statistics come with their own screens.
-        QVERIFY(!Find<QPushButton>(page.widget, QStringLiteral("退货")));
+        QVERIFY(Find<QPushButton>(page.widget, QStringLiteral("退货")));
         QVERIFY(Find<QPushButton>(page.widget, QStringLiteral("快速销售")));
         QVERIFY(Find<QPushButton>(page.widget, QStringLiteral("会员充值\\扣款")));
         QVERIFY(Find<QPushButton>(page.widget, QStringLiteral("新增会员")));

@@ -16,6 +16,7 @@
 #include "gui/products/CSelPrdDlg.h"
 #include "gui/sales/CFastSaleDlg.h"
 #include "gui/sales/CPrdNumDlg.h"
+#include "gui/sales/CReturnGoodsDlg.h"
 #include "gui/sales/CSaleHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
 #include "gui/sales/CTJPrdProfits.h"
@@ -89,7 +90,8 @@ CSaleDlg::CSaleDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
 
     auto* topButtons = new QHBoxLayout;
-    for (const auto& [caption, slot] : {std::pair{QStringLiteral("消费\\退货记录"), &CSaleDlg::salesRecords},
+    for (const auto& [caption, slot] : {std::pair{QStringLiteral("退货"), &CSaleDlg::returnGoods},
+                                        std::pair{QStringLiteral("消费\\退货记录"), &CSaleDlg::salesRecords},
                                         std::pair{QStringLiteral("快速销售"), &CSaleDlg::fastSale},
                                         std::pair{QStringLiteral("会员充值\\扣款"), &CSaleDlg::recharge},
                                         std::pair{QStringLiteral("新增会员"), &CSaleDlg::newMember},
@@ -440,6 +442,11 @@ void CSaleDlg::settle() {
     }
     ToastSuccess(this, SaleDoneText());
     clearSale();
+}
+
+void CSaleDlg::returnGoods() {
+    CReturnGoodsDlg dlg(m_ctx, this);
+    dlg.exec();
 }
 
 void CSaleDlg::salesRecords() {

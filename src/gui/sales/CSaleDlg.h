@@ -84,6 +84,7 @@ private:
     void searchChanged();
     void cartClicked(int row, int column);
     void cartMenuRequested(const QPoint& pos);
+    void returnGoods();
     void salesRecords();
     void fastSale();
     void recharge();
