@@ -2,6 +2,7 @@
 #include "TestShop.h"
 
 #include "core/products/Purchasing.h"
+#include "core/support/Clock.h"
 #include "gui/app/Messages.h"
 #include "gui/products/CPrdCheck.h"
 #include "gui/products/CPrdCheckRecord.h"
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace selvo;
@@ -189,6 +191,10 @@ private slots:
         QCOMPARE(man.totalField()->text(), QStringLiteral("11.25"));
         QVERIFY(man.paidBox()->isVisibleTo(&man) && man.paidBox()->isChecked());
 
+        // The list is ordered by the stored second: the return comes a second later.
+        ManualClock clock(QDateTime::currentDateTime().addSecs(1));
+        Clock::setInstance(&clock);
+        const auto restore = qScopeGuard([] { Clock::setInstance(nullptr); });
         seen.clear();
         messages.clear();
         enterOrder(man, PurchaseReturn, s.cola, QStringLiteral("3"), {QStringLiteral("1.5")}, &seen);
