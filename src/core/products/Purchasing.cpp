@@ -28,14 +28,6 @@ QString placeholders(qsizetype n) {
     return marks.join(QLatin1Char(','));
 }
 
-QString prefixFor(int property) {
-    if (property == PropertySpecialOffer)
-        return QStringLiteral("[特] ");
-    if (property == PropertyGift)
-        return QStringLiteral("[赠] ");
-    return {};
-}
-
 QString dateText(const QDateTime& when) {
     return when.toString(QStringLiteral("yy-MM-dd HH:mm:ss"));
 }
@@ -112,7 +104,7 @@ QString PurchaseList::text(int row, int column) const {
         return {};
     const CartRow& r = m_cart.rows()[row];
     if (column == PurColName)
-        return prefixFor(r.property) + r.name;
+        return r.lineName();
     return r.text(column);
 }
 
