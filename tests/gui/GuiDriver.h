@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -56,6 +57,28 @@ template <class D> void OnNextModalOf(std::function<void(D*)> action, bool* show
             *shown = true;
         action(typed);
     });
+}
+
+// Runs `open` and reports whether a modal dialog of class D came up; `look` sees it before it is
+// closed again.
+template <class D> bool OpensModalOf(const std::function<void()>& open, std::function<void(D*)> look = {}) {
+    bool shown = false;
+    OnNextModalOf<D>(
+        [look = std::move(look)](D* dlg) {
+            if (look)
+                look(dlg);
+            dlg->reject();
+        },
+        &shown);
+    open();
+    // Nothing modal came up: let the waiting timer look once more, then stop it by a dummy dialog.
+    if (!shown) {
+        QTest::qWait(50);
+        QDialog dummy;
+        QTimer::singleShot(100, &dummy, &QDialog::reject);
+        dummy.exec();
+    }
+    return shown;
 }
 
 // The visible top-level widgets of a class (dialogs open at the moment).

@@ -76,23 +76,10 @@ QStringList column(const CListCtrlPlus* list, int c) {
 
 // Runs `open` and reports whether a CUserHisDlg came up (it is closed at once) and its title.
 bool opensHistory(const std::function<void()>& open, QString* title = nullptr) {
-    bool shown = false;
-    OnNextModalOf<CUserHisDlg>(
-        [title](CUserHisDlg* dlg) {
-            if (title)
-                *title = dlg->windowTitle();
-            dlg->reject();
-        },
-        &shown);
-    open();
-    // Nothing modal came up: let the waiting timer look once more, then stop it by a dummy dialog.
-    if (!shown) {
-        QTest::qWait(50);
-        QDialog dummy;
-        QTimer::singleShot(100, &dummy, &QDialog::reject);
-        dummy.exec();
-    }
-    return shown;
+    return OpensModalOf<CUserHisDlg>(open, [title](CUserHisDlg* dlg) {
+        if (title)
+            *title = dlg->windowTitle();
+    });
 }
 } // namespace
 

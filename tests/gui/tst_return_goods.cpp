@@ -5,6 +5,7 @@
 #include "core/sales/Returns.h"
 #include "gui/app/Messages.h"
 #include "gui/members/CSelUserDlg.h"
+#include "gui/members/CUserHisDlg.h"
 #include "gui/products/CSelPrdDlg.h"
 #include "gui/sales/CReturnGoodsDlg.h"
 #include "gui/sales/CReturnSelOrder.h"
@@ -165,7 +166,7 @@ private slots:
         QCOMPARE(dlg.memberId(), f.member);
         QCOMPARE(dlg.field(QStringLiteral("会员手机："))->text(), QStringLiteral("13900000000"));
         QCOMPARE(dlg.field(QStringLiteral("当前积分："))->text(), QStringLiteral("2000"));
-        QVERIFY(dlg.historyButton()->isHidden());
+        QVERIFY(!dlg.historyButton()->isHidden());
 
         MessageRecorder messages;
         bool shown = false;
@@ -290,21 +291,26 @@ private slots:
         QCOMPARE(dlg.listCtrl()->rowCount(), 2);
     }
 
-    // "消费记录" stays hidden until the member histories exist; showHistory() asks only for a member.
+    // "消费记录" shows once a member is loaded and opens that member's records; without a
+    // member it is hidden and does nothing.
     void history() {
         Fixture f;
         QVERIFY2(f.shop.ok(), qPrintable(f.shop.error()));
         CReturnGoodsDlg dlg(f.shop.ctx);
-        QSignalSpy asked(&dlg, &CReturnGoodsDlg::historyRequested);
-        dlg.showHistory();
-        QCOMPARE(asked.count(), 0);
+        dlg.show();
+        QVERIFY(dlg.historyButton()->isHidden());
+        QVERIFY(!OpensModalOf<CUserHisDlg>([&] { dlg.showHistory(); }));
         dlg.loadMember(f.member);
-        dlg.showHistory();
-        QCOMPARE(asked.count(), 1);
-        QCOMPARE(asked.at(0).at(0).toInt(), f.member);
+        QVERIFY(!dlg.historyButton()->isHidden());
+        QString title;
+        QVERIFY(OpensModalOf<CUserHisDlg>([&] { dlg.historyButton()->click(); },
+                                          [&](CUserHisDlg* his) { title = his->windowTitle(); }));
+        QVERIFY(!title.isEmpty());
         dlg.loadMember(99999); // gone: the fields are cleared and no member is chosen
         QCOMPARE(dlg.memberId(), -1);
         QVERIFY(dlg.field(QStringLiteral("会员姓名："))->text().isEmpty());
+        QVERIFY(dlg.historyButton()->isHidden());
+        QVERIFY(!OpensModalOf<CUserHisDlg>([&] { dlg.showHistory(); }));
     }
 };
 

@@ -9,6 +9,7 @@
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
 #include "gui/members/CSelUserDlg.h"
+#include "gui/members/CUserHisDlg.h"
 #include "gui/products/CSelPrdDlg.h"
 #include "gui/sales/CPrdNumDlg.h"
 #include "gui/sales/CReturnSelOrder.h"
@@ -207,6 +208,7 @@ void CReturnGoodsDlg::clearMember() {
     m_cumulative->setText(FormatMoney(0));
     m_memberPoints->setText(QStringLiteral("0"));
     m_memberId = kWalkInMember;
+    m_history->hide();
 }
 
 void CReturnGoodsDlg::loadMember(int memberId) {
@@ -222,6 +224,7 @@ void CReturnGoodsDlg::loadMember(int memberId) {
     m_cumulative->setText(FormatMoney(m->cumulative.value_or(0)));
     m_memberPoints->setText(QString::number(m->integral.value_or(0)));
     m_sex->setText(m->sex.value_or(false) ? QStringLiteral("男") : QStringLiteral("女"));
+    m_history->show();
 }
 
 bool CReturnGoodsDlg::chooseMember() {
@@ -233,8 +236,7 @@ bool CReturnGoodsDlg::chooseMember() {
 }
 
 void CReturnGoodsDlg::showHistory() {
-    if (m_memberId > 0)
-        emit historyRequested(m_memberId);
+    CUserHisDlg::OpenForMember(m_ctx, m_memberId, this);
 }
 
 void CReturnGoodsDlg::guestToggled(bool guest) {

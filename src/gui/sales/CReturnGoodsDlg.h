@@ -67,11 +67,8 @@ public:
     QLineEdit* field(const QString& caption) const;
 
 public slots:
-    // "消费记录": asks for the member's history (only for a member ID above 0).
+    // "消费记录": the member's purchase and recharge records (nothing without a member).
     void showHistory();
-
-signals:
-    void historyRequested(int memberId);
 
 private:
     void clearMember();
