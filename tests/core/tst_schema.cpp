@@ -281,8 +281,14 @@ private slots:
         QCOMPARE(ResolveDataFolder(QStringLiteral("/usr/bin")), dir.filePath(QStringLiteral("shop")));
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("shop"))).isDir());
         qunsetenv("SELVO_DATA_DIR");
-        // Without an override, a writable executable folder holds the data.
+        // Without an override, a writable executable folder holds the data, unless the program
+        // is installed in a system folder (which root may write to).
         QCOMPARE(ResolveDataFolder(dir.path()), QDir::cleanPath(dir.path()));
+        qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("home")).toUtf8());
+        for (const char* installed : {"/usr/bin", "/usr/local/bin", "/opt/selvo/bin"})
+            QCOMPARE(ResolveDataFolder(QString::fromLatin1(installed)),
+                     dir.filePath(QStringLiteral("home/selvo")));
+        qunsetenv("XDG_DATA_HOME");
     }
 };
 

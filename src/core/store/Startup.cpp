@@ -28,8 +28,14 @@ QString ResolveDataFolder(const QString& executableFolder) {
     const QSettings system(QSettings::SystemScope, QStringLiteral("SELVO"));
     if (const QString path = usable(system.value(QStringLiteral("DATAPATH")).toString()); !path.isEmpty())
         return path;
-    if (!executableFolder.isEmpty() && QFileInfo(executableFolder).isWritable())
-        return QDir::cleanPath(executableFolder);
+    // An installed program lives in a system folder that root can write to: the shop's data
+    // never goes there.
+    const QString exeFolder = QDir::cleanPath(executableFolder);
+    const bool systemFolder = exeFolder.startsWith(QLatin1String("/usr/")) ||
+                              exeFolder == QLatin1String("/bin") || exeFolder == QLatin1String("/sbin") ||
+                              exeFolder.startsWith(QLatin1String("/opt/"));
+    if (!executableFolder.isEmpty() && !systemFolder && QFileInfo(executableFolder).isWritable())
+        return exeFolder;
     QString perUser = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (perUser.isEmpty())
         perUser = QDir::homePath() + QStringLiteral("/.local/share");
