@@ -127,9 +127,9 @@ bool WriteOpLog(AppContext& ctx, const QString& text) {
 bool WriteTopupRecord(AppContext& ctx, bool recharge, int memberId, const QString& remark, double amount,
                       double bonus, double balanceBefore) {
     // Dated by the till's clock, as its orders are, so a record and the order it belongs to agree.
-    const QString sql =
-        QStringLiteral("INSERT INTO tb_TopupRecord(SaleManID, MemID, Amount, Giving, Total, "
-                       "BefBalance, AftBalance, OpType, Remark, AddDate) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const QString sql = QStringLiteral(
+        "INSERT INTO tb_TopupRecord(SaleManID, MemID, Amount, Giving, Total, "
+        "BefBalance, AftBalance, OpType, Remark, AddDate) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     const QVariant now = ctx.db.dateTimeValue(Clock::instance().now());
     if (recharge)
         return ctx.db.exec(sql, {ctx.op.id, memberId, amount, bonus, amount + bonus, balanceBefore,

@@ -24,8 +24,8 @@ enum OrderColumn { OrdDate = 0, OrdTotal, OrdBuyer, OrdCode, OrdPaid, OrdKind };
 } // namespace
 
 CStrorPutInMan::CStrorPutInMan(AppContext& context, QWidget* parent)
-    : QDialog(parent), m_context(context), m_orders(new CListCtrlPlus(this)), m_details(new CListCtrlPlus(this)),
-      m_time(ReadOnlyField(this, QStringLiteral("采购时间："), 0)),
+    : QDialog(parent), m_context(context), m_orders(new CListCtrlPlus(this)),
+      m_details(new CListCtrlPlus(this)), m_time(ReadOnlyField(this, QStringLiteral("采购时间："), 0)),
       m_total(ReadOnlyField(this, QStringLiteral("商品总价："), 0)),
       m_buyer(ReadOnlyField(this, QStringLiteral("采购人员："), 0)),
       m_paid(Named(new QCheckBox(QStringLiteral("已结清货款"), this), QStringLiteral("已结清货款"))),
