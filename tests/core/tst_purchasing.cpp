@@ -359,9 +359,10 @@ private slots:
         const QString startAt = QString::number(QDateTime::currentMSecsSinceEpoch() + 1500);
         for (int i = 0; i < 2; ++i) {
             auto* p = new QProcess(this);
-            p->setProgram(QStringLiteral(SELVO_PURCHASE_CANCEL_PATH));
-            p->setArguments({QStringLiteral("--data"), s.shop.dataFolder(), QStringLiteral("--start-at"),
-                             startAt, QStringLiteral("--orders"), codes.join(QLatin1Char(','))});
+            p->setProgram(QStringLiteral(SELVO_CANCEL_PATH));
+            p->setArguments({QStringLiteral("--purchases"), QStringLiteral("--data"), s.shop.dataFolder(),
+                             QStringLiteral("--start-at"), startAt, QStringLiteral("--orders"),
+                             codes.join(QLatin1Char(','))});
             tills << p;
         }
         for (QProcess* p : tills)

@@ -1,9 +1,11 @@
 // selvo_cancel: one till cancelling orders, for the multi-till tests. Cancels each order of the
 // list as the administrator, answering yes to every question, and reports per order:
-//   cancelled <OrderNo>
-//   refused <OrderNo> <message>
-// Usage: selvo_cancel --data DIR --orders NO[,NO...] [--start-at EPOCH_MS]
-// --start-at waits until that moment, so several tills start together.
+//   cancelled <number>
+//   refused <number> <message>
+// Usage: selvo_cancel --data DIR --orders NO[,NO...] [--purchases] [--start-at EPOCH_MS]
+// --purchases takes the numbers as purchase orders; --start-at waits until that moment, so
+// several tills start together.
+#include "core/products/Purchasing.h"
 #include "core/sales/Cancellation.h"
 #include "core/store/AppContext.h"
 #include "core/store/Startup.h"
@@ -31,7 +33,7 @@ int main(int argc, char* argv[]) {
     const QStringList orders =
         option(args, QStringLiteral("--orders")).split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (folder.isEmpty() || orders.isEmpty()) {
-        err << "usage: selvo_cancel --data DIR --orders NO[,NO...] [--start-at EPOCH_MS]\n";
+        err << "usage: selvo_cancel --data DIR --orders NO[,NO...] [--purchases] [--start-at EPOCH_MS]\n";
         return 2;
     }
     AppContext ctx;
@@ -45,7 +47,17 @@ int main(int argc, char* argv[]) {
     const qint64 startAt = option(args, QStringLiteral("--start-at")).toLongLong();
     while (QDateTime::currentMSecsSinceEpoch() < startAt)
         QThread::msleep(1);
+    const bool purchases = args.contains(QStringLiteral("--purchases"));
     for (const QString& no : orders) {
+        if (purchases) {
+            const PurchaseCancelResult r = CancelPurchase(
+                ctx, no, QStringLiteral("10"), QStringLiteral("管理员"), QStringLiteral("24-03-05 14:30:00"));
+            if (r.ok)
+                out << "cancelled " << no << Qt::endl;
+            else
+                out << "refused " << no << ' ' << r.message << Qt::endl;
+            continue;
+        }
         const CancelPlan plan = PrepareCancelOrder(ctx, no);
         if (!plan.ok()) {
             out << "refused " << no << ' ' << plan.refusal << Qt::endl;
