@@ -8,10 +8,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <functional>
 #include <map>
+#include <optional>
 
 using namespace selvo;
 
@@ -36,13 +38,15 @@ const QStringList kTables = {
     QStringLiteral("tb_StoreInfo"),
 };
 
-// Takes "--data DIR" out of the arguments; the rest stay in order.
-QString takeDataFolder(QStringList& args) {
-    QString folder;
+// Takes "--data DIR" out of the arguments; the rest stay in order. Without it, the folder the
+// program itself would use. `create`: a missing folder is made (mode 0700), else it is an error.
+// An empty or missing DIR is an error: it would silently mean the program's own folder.
+std::optional<QString> takeDataFolder(QStringList& args, bool create) {
+    std::optional<QString> folder;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--data") && i + 1 < args.size()) {
-            folder = args[i + 1];
-            args.remove(i, 2);
+        if (args[i] == QLatin1String("--data")) {
+            folder = i + 1 < args.size() ? args[i + 1] : QString();
+            args.remove(i, i + 1 < args.size() ? 2 : 1);
             break;
         }
         if (args[i].startsWith(QLatin1String("--data="))) {
@@ -51,11 +55,21 @@ QString takeDataFolder(QStringList& args) {
             break;
         }
     }
-    if (!folder.isEmpty()) {
-        QDir().mkpath(folder);
-        return QDir(folder).absolutePath();
+    if (!folder)
+        folder = ResolveDataFolder(QCoreApplication::applicationDirPath(), create);
+    else if (folder->trimmed().isEmpty()) {
+        err() << "--data needs a folder" << Qt::endl;
+        return std::nullopt;
     }
-    return ResolveDataFolder(QCoreApplication::applicationDirPath());
+    const QString path = QDir(*folder).absolutePath();
+    if (!QFileInfo(path).isDir()) {
+        if (!create || !MakePrivateFolder(path)) {
+            err() << (create ? "cannot make the data folder: " : "no such data folder: ")
+                  << QDir::toNativeSeparators(path) << Qt::endl;
+            return std::nullopt;
+        }
+    }
+    return path;
 }
 
 QString where(const db::ConnectionConfig& c) {
@@ -63,9 +77,11 @@ QString where(const db::ConnectionConfig& c) {
 }
 
 int cmdInit(QStringList args) {
-    const QString folder = takeDataFolder(args);
+    const auto folder = takeDataFolder(args, true);
+    if (!folder)
+        return 2;
     AppContext ctx;
-    const OpenResult r = OpenDatabase(ctx, folder);
+    const OpenResult r = OpenDatabase(ctx, *folder, NewShop::Allowed);
     if (!r.ok) {
         err() << "打开数据库失败！ " << r.detail << Qt::endl;
         return 1;
@@ -75,8 +91,10 @@ int cmdInit(QStringList args) {
 }
 
 int cmdCheck(QStringList args) {
-    const QString folder = takeDataFolder(args);
-    db::ConnectionConfig config = ConnectionConfigFor(folder);
+    const auto folder = takeDataFolder(args, false);
+    if (!folder)
+        return 2;
+    db::ConnectionConfig config = ConnectionConfigFor(*folder);
     config.readOnly = true;
     db::Database database;
     out() << "database: " << where(config) << Qt::endl;
@@ -198,6 +216,7 @@ int usage() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    KeepNewFilesPrivate();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("selvo"));
     QStringList args = app.arguments().mid(1);

@@ -2,6 +2,9 @@
 
 #include <QAtomicInt>
 #include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -9,6 +12,12 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimeZone>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace selvo::db {
 
@@ -27,6 +36,17 @@ bool containsAny(const QString& text, std::initializer_list<const char*> parts) 
             return true;
     }
     return false;
+}
+
+// The PostgreSQL connection itself broke (server restart, network, backend terminated).
+bool isConnectionLoss(const QString& code, const QString& text) {
+    if (code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") ||
+        code == QLatin1String("57P02") || code == QLatin1String("57P03"))
+        return true;
+    return code.isEmpty() && containsAny(text, {"server closed the connection", "no connection to the server",
+                                                "terminating connection", "connection to server was lost",
+                                                "could not send data", "could not receive data",
+                                                "SSL SYSCALL", "EOF detected"});
 }
 
 bool isControlStatement(const QString& sql) {
@@ -64,50 +84,125 @@ bool Database::open(const ConnectionConfig& config) {
         return false;
     }
     // Every handle made while opening must be gone before a failed connection is removed.
-    if (openConnection())
+    if (openConnection()) {
+        m_opened = true;
         return true;
+    }
     close();
     return false;
 }
 
 bool Database::openConnection() {
-    const ConnectionConfig& config = m_config;
+    return m_config.engine == Engine::Sqlite ? openSqlite() : openPostgres();
+}
 
-    if (config.engine == Engine::Sqlite) {
-        const QFileInfo fi(config.sqliteFile);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-        db.setDatabaseName(config.sqliteFile);
-        if (config.readOnly && !fi.exists()) {
+namespace {
+bool folderWritable(const QString& file) {
+    return ::access(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), W_OK) == 0;
+}
+
+bool fileWritable(const QString& file) {
+    return ::access(QFile::encodeName(file).constData(), W_OK) == 0;
+}
+
+// The first bytes of every SQLite database; a file without them was never one.
+bool hasSqliteHeader(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    return f.size() == 0 || f.read(16) == QByteArray("SQLite format 3\0", 16);
+}
+
+int sqliteCode(const QSqlError& err) {
+    return err.nativeErrorCode().toInt() & 0xff;
+}
+} // namespace
+
+bool Database::openSqlite() {
+    const ConnectionConfig& config = m_config;
+    const QString& file = config.sqliteFile;
+    const QByteArray path = QFile::encodeName(file);
+    if (!QFileInfo::exists(file)) {
+        if (config.readOnly || !config.createIfMissing) {
             m_lastError = QStringLiteral("no database file");
+            m_openFailure = config.readOnly ? OpenFailure::CannotCreate : OpenFailure::Missing;
+            return false;
+        }
+        // A new database is private to its owner whatever the umask; SQLite gives its journal
+        // and WAL the mode of the database file.
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            m_lastError = QString::fromLocal8Bit(std::strerror(errno));
             m_openFailure = OpenFailure::CannotCreate;
             return false;
         }
-        db.setConnectOptions(config.readOnly
-                                 ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000;QSQLITE_OPEN_READONLY")
-                                 : QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000"));
-        if (!db.open()) {
-            m_lastError = db.lastError().text();
-            m_openFailure = fi.exists() ? OpenFailure::NotADatabase : OpenFailure::CannotCreate;
-            return false;
-        }
-        // Read before anything writes: a file that is not a database must stay untouched.
-        QSqlQuery probe(db);
-        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            m_lastError = probe.lastError().text();
-            m_openFailure = OpenFailure::NotADatabase;
-            return false;
-        }
-        probe.finish();
-        if (config.readOnly)
-            return true;
-        // Per-connection settings only: nothing here writes to the file.
-        for (const char* pragma : {"PRAGMA synchronous=FULL", "PRAGMA foreign_keys=OFF"}) {
-            QSqlQuery q(db);
-            q.exec(QString::fromLatin1(pragma));
-        }
-        return true;
+        ::close(fd);
     }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(file);
+    const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyWaitMSecs);
+    db.setConnectOptions(config.readOnly ? busy + QStringLiteral(";QSQLITE_OPEN_READONLY") : busy);
+    const auto readFailure = [&](const QString& text) {
+        m_lastError = text;
+        if (!QFileInfo(file).isReadable())
+            m_openFailure = OpenFailure::NoAccess;
+        else if (!hasSqliteHeader(file))
+            m_openFailure = OpenFailure::NotADatabase;
+        else if (!folderWritable(file))
+            // A WAL database cannot be read without its -shm file beside it.
+            m_openFailure = OpenFailure::ReadOnlyFolder;
+        else
+            m_openFailure = OpenFailure::NotADatabase;
+        return false;
+    };
+    if (!db.open())
+        return readFailure(db.lastError().text());
+    // Read before anything writes: a file that is not a database must stay untouched.
+    {
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+            return readFailure(probe.lastError().text());
+    }
+    struct stat st {};
+    if (::stat(path.constData(), &st) == 0) {
+        m_fileDevice = quint64(st.st_dev);
+        m_fileInode = quint64(st.st_ino);
+    }
+    if (config.readOnly)
+        return true;
+    // A file SQLite could only open for reading passes every read and fails the first sale:
+    // find out now. Taking the write lock writes nothing.
+    if (!fileWritable(file)) {
+        m_lastError = QStringLiteral("read-only file");
+        m_openFailure = OpenFailure::ReadOnlyFile;
+        return false;
+    }
+    if (!folderWritable(file)) {
+        m_lastError = QStringLiteral("read-only folder");
+        m_openFailure = OpenFailure::ReadOnlyFolder;
+        return false;
+    }
+    {
+        QSqlQuery probe(db);
+        if (probe.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            probe.exec(QStringLiteral("ROLLBACK"));
+        } else if (sqliteCode(probe.lastError()) == 8 /* SQLITE_READONLY */) {
+            m_lastError = probe.lastError().text();
+            m_openFailure = OpenFailure::ReadOnlyFile;
+            return false;
+        }
+        // Busy: another till is writing, which proves the file writable.
+    }
+    // Per-connection settings only: nothing here writes to the file.
+    for (const char* pragma : {"PRAGMA synchronous=FULL", "PRAGMA foreign_keys=OFF"}) {
+        QSqlQuery q(db);
+        q.exec(QString::fromLatin1(pragma));
+    }
+    return true;
+}
 
+bool Database::openPostgres() {
+    const ConnectionConfig& config = m_config;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
     db.setHostName(config.host);
     if (config.port > 0)
@@ -120,7 +215,7 @@ bool Database::openConnection() {
         options << QStringLiteral("sslmode=") + config.sslmode;
     db.setConnectOptions(options.join(QLatin1Char(';')));
     if (!db.open()) {
-        m_lastError = db.lastError().text();
+        m_lastError = redacted(db.lastError().text());
         m_openFailure = ClassifyConnectError(m_lastError);
         // Messages in a language we do not know: a refused or silent port still tells "unreachable".
         if (m_openFailure == OpenFailure::Other && !config.host.isEmpty() &&
@@ -135,8 +230,18 @@ bool Database::openConnection() {
     const QByteArray zone = QTimeZone::systemTimeZoneId();
     if (!zone.isEmpty())
         q.exec(QStringLiteral("SET TIME ZONE '%1'").arg(QString::fromLatin1(zone).remove(QLatin1Char('\''))));
+    // A sale reported as saved must survive a server crash, whatever the server's default.
+    q.exec(QStringLiteral("SET synchronous_commit TO on"));
+    if (!q.exec(QStringLiteral("SHOW synchronous_commit")) || !q.next() ||
+        q.value(0).toString() != QLatin1String("on")) {
+        m_lastError = QStringLiteral("synchronous_commit cannot be switched on for this session");
+        m_openFailure = OpenFailure::NotDurable;
+        return false;
+    }
+    q.finish();
     if (config.readOnly)
         q.exec(QStringLiteral("SET default_transaction_read_only = on"));
+    m_opened = true;
     return true;
 }
 
@@ -159,6 +264,14 @@ OpenFailure ClassifyConnectError(const QString& text) {
 }
 
 void Database::close() {
+    dropConnection();
+    m_opened = false;
+    m_connectionLost = false;
+    m_depth = 0;
+    m_spoilt = false;
+}
+
+void Database::dropConnection() {
     if (QSqlDatabase::contains(m_connectionName)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -167,8 +280,87 @@ void Database::close() {
         }
         QSqlDatabase::removeDatabase(m_connectionName);
     }
+}
+
+QString Database::redacted(QString text) const {
+    // Short passwords would blot out ordinary letters; they are not echoed by anything here.
+    if (m_config.password.size() >= 4)
+        text.replace(m_config.password, QStringLiteral("******"));
+    return text;
+}
+
+bool Database::reconnect() {
+    const QString cause = m_lastError;
+    dropConnection();
     m_depth = 0;
     m_spoilt = false;
+    if (!openPostgres()) {
+        m_connectionLost = true;
+        m_lastError =
+            QStringLiteral("与数据库服务器的连接已断开，重新连接失败：%1（%2）").arg(m_lastError, cause);
+        m_lastTransient = false;
+        return false;
+    }
+    m_connectionLost = false;
+    m_lastLost = false;
+    ++m_reconnects;
+    return true;
+}
+
+bool Database::checkFileStillThere() {
+    if (m_fileGone) {
+        m_lastError = m_goneText;
+        return false;
+    }
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(m_config.sqliteFile);
+    const bool there = ::stat(path.constData(), &st) == 0;
+    if (there ? quint64(st.st_dev) == m_fileDevice && quint64(st.st_ino) == m_fileInode
+              : errno != ENOENT && errno != ENOTDIR)
+        return true;
+    m_fileGone = true;
+    // The connection still holds the vanished file and its WAL open: keep what it sees.
+    const QFileInfo fi(m_config.sqliteFile);
+    const QString rescue =
+        QDir(fi.absolutePath())
+            .filePath(QStringLiteral("%1-rescued-%2.db")
+                          .arg(fi.completeBaseName(),
+                               QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    {
+        QSqlQuery q(handle());
+        if (q.prepare(QStringLiteral("VACUUM INTO ?"))) {
+            q.addBindValue(rescue);
+            if (q.exec()) {
+                m_rescueFile = rescue;
+                QFile::setPermissions(rescue, QFile::ReadOwner | QFile::WriteOwner);
+            }
+        }
+    }
+    m_goneText = QStringLiteral("数据库文件已被删除、移走或替换：%1。为免数据丢失，程序已停止保存。")
+                     .arg(QDir::toNativeSeparators(m_config.sqliteFile));
+    if (!m_rescueFile.isEmpty())
+        m_goneText += QStringLiteral("程序中的数据已另存为 %1，请退出程序，把它改名为 %2 放回原处后再启动。")
+                          .arg(QDir::toNativeSeparators(m_rescueFile), fi.fileName());
+    else
+        m_goneText += QStringLiteral("请不要退出程序，先把数据库文件放回原处。");
+    m_lastError = m_goneText;
+    m_lastCode.clear();
+    m_lastTransient = false;
+    m_lastBusy = false;
+    m_lastUnique = false;
+    return false;
+}
+
+bool Database::usable() {
+    if (!m_opened) {
+        m_lastError = QStringLiteral("database not open");
+        return false;
+    }
+    if (m_config.engine == Engine::Sqlite)
+        return checkFileStillThere();
+    if (m_connectionLost || !handle().isOpen())
+        return reconnect();
+    return true;
 }
 
 void Database::clearLastError() {
@@ -176,6 +368,8 @@ void Database::clearLastError() {
     m_lastCode.clear();
     m_lastTransient = false;
     m_lastUnique = false;
+    m_lastBusy = false;
+    m_lastLost = false;
 }
 
 void Database::failNthStatement(int n) {
@@ -192,29 +386,45 @@ bool Database::hitFailpoint() {
         m_lastCode.clear();
         m_lastTransient = false;
         m_lastUnique = false;
+        m_lastBusy = false;
+        m_lastLost = false;
         return true;
     }
     return false;
 }
 
 void Database::noteError(const QSqlError& err) {
-    m_lastError = err.text();
+    m_lastError = redacted(err.text());
     const QString code = err.nativeErrorCode();
     m_lastCode = code;
+    m_lastBusy = false;
+    m_lastLost = false;
     if (m_depth > 0 && m_config.engine == Engine::Postgres)
         m_spoilt = true;
     if (m_config.engine == Engine::Postgres) {
         m_lastTransient = code == QLatin1String("40001") || code == QLatin1String("40P01");
         m_lastUnique = code == QLatin1String("23505");
+        if (isConnectionLoss(code, m_lastError) || !handle().isOpen()) {
+            // Nothing of an unfinished transaction survives a broken connection: running it again
+            // on a new one is safe. COMMIT itself is the exception (see commit()).
+            m_lastLost = true;
+            m_connectionLost = true;
+            m_lastTransient = true;
+        }
     } else {
         // SQLITE_BUSY (5), SQLITE_LOCKED (6); constraint errors (19 and its extended codes).
         const int c = code.toInt();
         m_lastTransient = (c & 0xff) == 5 || (c & 0xff) == 6;
+        m_lastBusy = m_lastTransient;
         m_lastUnique = (c & 0xff) == 19 && m_lastError.contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive);
+        if (m_lastBusy)
+            m_lastError = QStringLiteral("数据库正忙（另一个程序正在写入），请稍后重试。") + m_lastError;
     }
 }
 
 bool Database::prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantList& binds) {
+    if (m_depth == 0 && !usable())
+        return false;
     if (!isOpen()) {
         m_lastError = QStringLiteral("database not open");
         return false;
@@ -264,6 +474,14 @@ bool Database::exec(const QString& sql, const QVariantList& binds, int* affected
 }
 
 std::optional<QSqlQuery> Database::select(const QString& sql, const QVariantList& binds) {
+    {
+        QSqlQuery q(handle());
+        if (prepareAndRun(q, sql, binds))
+            return q;
+    }
+    // A read outside a transaction may simply run again once the connection is back.
+    if (m_depth > 0 || !m_lastLost || !reconnect())
+        return std::nullopt;
     QSqlQuery q(handle());
     if (!prepareAndRun(q, sql, binds))
         return std::nullopt;
@@ -302,10 +520,15 @@ bool Database::begin() {
     if (m_depth == 0) {
         m_lastTransient = false;
         m_spoilt = false;
+        m_commitUnknown = false;
+        if (!usable())
+            return false;
+        m_lastLost = false;
         // IMMEDIATE takes the write lock at once, so two SQLite writers never deadlock on upgrade.
         const QString sql =
             m_config.engine == Engine::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
-        if (!control(sql))
+        // A server restart shows only when the idle connection is next used.
+        if (!control(sql) && !(m_lastLost && reconnect() && control(sql)))
             return false;
     } else if (!control(QStringLiteral("SAVEPOINT sp%1").arg(m_depth))) {
         return false;
@@ -327,7 +550,32 @@ bool Database::commit() {
             m_lastError = QStringLiteral("transaction rolled back after a failed statement: %1").arg(cause);
             return false;
         }
-        if (!control(QStringLiteral("COMMIT"))) {
+        if (m_beforeCommit) {
+            const auto hook = std::move(m_beforeCommit);
+            m_beforeCommit = nullptr;
+            hook();
+        }
+        const bool committed = control(QStringLiteral("COMMIT"));
+        bool lost = !committed && m_lastLost;
+        if (committed && m_loseCommitReply) {
+            m_loseCommitReply = false;
+            m_lastError = QStringLiteral("server closed the connection unexpectedly (test)");
+            lost = true;
+        }
+        if (lost && m_config.engine == Engine::Postgres) {
+            // The server may have committed before the connection broke: nobody can tell from
+            // here. Never run it again; connect anew so the caller can look up what it wrote.
+            const QString cause = m_lastError;
+            m_depth = 0;
+            m_spoilt = false;
+            m_commitUnknown = true;
+            reconnect();
+            m_lastError = cause;
+            m_lastTransient = false;
+            m_lastLost = true;
+            return false;
+        }
+        if (!committed) {
             // A failed COMMIT leaves nothing open on either engine once rolled back.
             const bool transient = m_lastTransient;
             const QString cause = m_lastError;
@@ -432,6 +680,8 @@ void Transaction::rollback() {
 }
 
 bool runTransaction(Database& db, const std::function<bool()>& work, int attempts) {
+    QElapsedTimer clock;
+    clock.start();
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         {
             Transaction tx(db);
@@ -439,7 +689,8 @@ bool runTransaction(Database& db, const std::function<bool()>& work, int attempt
                 return true;
         }
         // Only the outermost transaction can be retried; a savepoint belongs to its caller.
-        if (db.transactionDepth() > 0 || !db.lastErrorIsTransient())
+        if (db.transactionDepth() > 0 || !db.lastErrorIsTransient() || db.lastCommitOutcomeUnknown() ||
+            clock.elapsed() >= kRetryBudgetMSecs)
             return false;
         QThread::msleep(10 * attempt);
     }

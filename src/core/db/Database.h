@@ -24,6 +24,9 @@ struct ConnectionConfig {
     QString sslmode;
     // Opens without writing anything (checks and reports).
     bool readOnly = false;
+    // SQLite: a missing file is made (mode 0600) as a new, empty database. Off, a missing file
+    // is a failure (OpenFailure::Missing), so a vanished database is never replaced silently.
+    bool createIfMissing = true;
     // Why these settings cannot be used (a bad selvo.conf value); empty when they can.
     QString invalidReason;
 };
@@ -37,6 +40,15 @@ enum class OpenFailure {
     BadPassword,
     NoSuchDatabase,
     BadSettings,
+    // SQLite: the file is missing and may not be made.
+    Missing,
+    // SQLite: the file cannot be written (its mode), the folder cannot (no room for the
+    // journal), or the file cannot even be read.
+    ReadOnlyFile,
+    ReadOnlyFolder,
+    NoAccess,
+    // PostgreSQL: the session cannot be made durable (synchronous_commit stays off).
+    NotDurable,
     Other
 };
 
@@ -82,6 +94,23 @@ public:
     bool lastErrorIsUniqueViolation() const { return m_lastUnique; }
     // Engine's error code of the last failure (SQLSTATE on PostgreSQL, result code on SQLite).
     QString lastErrorCode() const { return m_lastCode; }
+    // True when the last failure was another process holding the write lock longer than this
+    // connection waits for it (kBusyWaitMSecs).
+    bool lastErrorIsBusy() const { return m_lastBusy; }
+    // SQLite: the database file this connection opened is no longer at its path (deleted, moved
+    // or replaced). Every later statement is refused: what it wrote would vanish with the
+    // connection. A copy of what the connection still sees is saved first (rescueFile()).
+    bool fileGone() const { return m_fileGone; }
+    QString rescueFile() const { return m_rescueFile; }
+    // PostgreSQL: the connection broke while COMMIT was under way, so the transaction may or may
+    // not have been committed. Cleared by the next begin(). The connection is made again at once,
+    // so the caller can look up what it wrote.
+    bool lastCommitOutcomeUnknown() const { return m_commitUnknown; }
+    // Times a lost PostgreSQL connection was made again.
+    int reconnects() const { return m_reconnects; }
+
+    // How long a statement waits for another process's write lock on SQLite.
+    static constexpr int kBusyWaitMSecs = 1500;
 
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
     // On PostgreSQL a failed statement spoils the transaction until the enclosing savepoint is
@@ -103,13 +132,27 @@ public:
     // 0 switches the failpoint off.
     void failNthStatement(int n);
     int statementsSinceArmed() const { return m_statementCount; }
+    // Test hooks for a connection lost at COMMIT: `hook` runs once, right before the next
+    // COMMIT is sent; loseNextCommitReply() lets the next COMMIT run and then behaves as if its
+    // answer never arrived (the connection broke on the way back).
+    void beforeNextCommit(std::function<void()> hook) { m_beforeCommit = std::move(hook); }
+    void loseNextCommitReply() { m_loseCommitReply = true; }
 
 private:
     bool openConnection();
+    bool openSqlite();
+    bool openPostgres();
+    void dropConnection();
+    // Before a statement outside a transaction: the file is still there (SQLite), the
+    // connection is up or made again (PostgreSQL).
+    bool usable();
+    bool reconnect();
+    bool checkFileStillThere();
     bool prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantList& binds);
     bool hitFailpoint();
     void noteError(const QSqlError& err);
     bool control(const QString& sql);
+    QString redacted(QString text) const;
 
     QString m_connectionName;
     ConnectionConfig m_config;
@@ -120,6 +163,19 @@ private:
     // A statement failed inside the open PostgreSQL transaction (see begin()).
     bool m_spoilt = false;
     bool m_lastUnique = false;
+    bool m_lastBusy = false;
+    bool m_lastLost = false;
+    bool m_connectionLost = false;
+    bool m_commitUnknown = false;
+    bool m_opened = false;
+    bool m_fileGone = false;
+    QString m_goneText;
+    QString m_rescueFile;
+    quint64 m_fileDevice = 0;
+    quint64 m_fileInode = 0;
+    int m_reconnects = 0;
+    std::function<void()> m_beforeCommit;
+    bool m_loseCommitReply = false;
     int m_depth = 0;
     int m_failAt = 0;
     int m_statementCount = 0;
@@ -149,8 +205,10 @@ private:
 };
 
 // Runs `work` inside a transaction and commits it. `work` returns false to roll back.
-// A transaction that fails on a serialization failure, deadlock or busy database is run
-// again, at most `attempts` times in all.
+// A transaction that fails on a serialization failure, deadlock, busy database or a connection
+// lost before COMMIT is run again, at most `attempts` times in all and only while the first
+// run began less than kRetryBudgetMSecs ago, so a locked database never holds the till long.
+constexpr int kRetryBudgetMSecs = 2 * Database::kBusyWaitMSecs;
 bool runTransaction(Database& db, const std::function<bool()>& work, int attempts = 5);
 
 } // namespace selvo::db

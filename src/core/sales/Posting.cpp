@@ -186,14 +186,34 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
         return true;
     };
 
-    if (db::runTransaction(ctx.db, work)) {
+    const auto done = [&] {
         result.ok = true;
         result.failure = PostFailure::None;
         result.message = SaleDoneText();
         result.detail.clear();
         return result;
+    };
+    if (db::runTransaction(ctx.db, work))
+        return done();
+    if (ctx.db.lastCommitOutcomeUnknown() && !result.orderNo.isEmpty()) {
+        // The connection broke while COMMIT was on its way: the order may well be saved, and a
+        // second try would charge the customer twice. Look it up on the new connection.
+        const QString cause = ctx.db.lastError();
+        ctx.db.clearLastError();
+        const auto found = ctx.db.scalar(QStringLiteral("SELECT count(*) FROM tb_orders WHERE OrderNo = ?"),
+                                         {result.orderNo});
+        if (found && found->toLongLong() > 0)
+            return done();
+        result.failure = PostFailure::MessageBox;
+        result.message = SaleOutcomeUnknownText(result.orderNo);
+        result.detail = cause;
+        return result;
     }
-    if (result.failure == PostFailure::None)
+    if (ctx.db.fileGone())
+        fail(PostFailure::MessageBox, ctx.db.lastError(), false);
+    else if (ctx.db.lastErrorIsBusy())
+        fail(PostFailure::MessageBox, DatabaseBusyText(), false);
+    else if (result.failure == PostFailure::None)
         fail(PostFailure::MessageBox, saveFailedText());
     result.orderNo.clear();
     return result;

@@ -94,4 +94,18 @@ inline QString SaleDoneText() {
     return QStringLiteral("消费成功");
 }
 
+// The connection to the server broke while the order was being committed and it could not be
+// found afterwards: it may still have been saved.
+inline QString SaleOutcomeUnknownText(const QString& orderNo) {
+    return QStringLiteral("与数据库服务器的连接在保存时中断，无法确定订单 %1 是否已保存。\r\n"
+                          "请先在“消费\\退货记录”中查找这个单号：找到了就是已经收款，"
+                          "找不到再重新结算，切勿直接重试。")
+        .arg(orderNo);
+}
+
+// Another program held the database's write lock longer than a till waits.
+inline QString DatabaseBusyText() {
+    return QStringLiteral("数据库正忙（另一个程序正在写入），本单未保存，请稍后重试！");
+}
+
 } // namespace selvo

@@ -6,6 +6,8 @@
 #include "core/support/Clock.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace selvo {
@@ -37,9 +39,14 @@ QString ReadLastAccount(const QString& dataFolder) {
 }
 
 bool WriteLastAccount(const QString& dataFolder, const QString& account) {
-    QSettings ini(settingsPath(dataFolder), QSettings::IniFormat);
+    const QString path = settingsPath(dataFolder);
+    const bool made = !QFileInfo::exists(path);
+    QSettings ini(path, QSettings::IniFormat);
     ini.setValue(kLoginKey, account);
     ini.sync();
+    // A new file is the owner's alone; one that exists keeps the mode the owner gave it.
+    if (made && QFileInfo::exists(path))
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     return ini.status() == QSettings::NoError;
 }
 

@@ -5,28 +5,48 @@
 #include "core/store/AppContext.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 namespace selvo {
 
+void KeepNewFilesPrivate() {
+    ::umask(077);
+}
+
+bool MakePrivateFolder(const QString& folder) {
+    const QString path = QDir::cleanPath(QDir(folder).absolutePath());
+    if (QFileInfo(path).isDir())
+        return true;
+    const QString parent = QFileInfo(path).absolutePath();
+    if (parent == path || !MakePrivateFolder(parent))
+        return false;
+    if (!QDir().mkdir(path))
+        return QFileInfo(path).isDir(); // made by someone else meanwhile
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 namespace {
-QString usable(const QString& folder) {
+QString usable(const QString& folder, bool create) {
     if (folder.trimmed().isEmpty())
         return {};
     QDir dir(folder);
-    if (!dir.exists() && !QDir().mkpath(folder))
+    if (!dir.exists() && (!create || !MakePrivateFolder(folder)))
         return {};
     return QDir::cleanPath(dir.absolutePath());
 }
 } // namespace
 
-QString ResolveDataFolder(const QString& executableFolder) {
+QString ResolveDataFolder(const QString& executableFolder, bool create) {
     if (const QString env = qEnvironmentVariable("SELVO_DATA_DIR"); !env.isEmpty())
-        return usable(env).isEmpty() ? QDir::cleanPath(env) : usable(env);
+        return usable(env, create).isEmpty() ? QDir::cleanPath(env) : usable(env, create);
     const QSettings system(QSettings::SystemScope, QStringLiteral("SELVO"));
-    if (const QString path = usable(system.value(QStringLiteral("DATAPATH")).toString()); !path.isEmpty())
+    if (const QString path = usable(system.value(QStringLiteral("DATAPATH")).toString(), create);
+        !path.isEmpty())
         return path;
     // An installed program lives in a system folder that root can write to: the shop's data
     // never goes there.
@@ -39,7 +59,31 @@ QString ResolveDataFolder(const QString& executableFolder) {
     QString perUser = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (perUser.isEmpty())
         perUser = QDir::homePath() + QStringLiteral("/.local/share");
-    return usable(perUser + QStringLiteral("/selvo"));
+    const QString folder = perUser + QStringLiteral("/selvo");
+    return create ? usable(folder, true) : QDir::cleanPath(folder);
+}
+
+QStringList LeftoverJournalFiles(const QString& dataFolder) {
+    QStringList found;
+    const QDir dir(dataFolder);
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        const QString name = QStringLiteral("hydb.db") + QLatin1String(suffix);
+        if (QFileInfo::exists(dir.filePath(name)))
+            found << name;
+    }
+    return found;
+}
+
+QStringList EarlierShopTraces(const QString& dataFolder) {
+    QStringList found = LeftoverJournalFiles(dataFolder);
+    const QDir dir(dataFolder);
+    for (const char* name : {"set.ini", "backup", "photo"}) {
+        if (QFileInfo::exists(dir.filePath(QString::fromLatin1(name))))
+            found << QString::fromLatin1(name);
+    }
+    found << dir.entryList({QStringLiteral("hydb*.db")}, QDir::Files);
+    found.removeAll(QStringLiteral("hydb.db"));
+    return found;
 }
 
 namespace {
@@ -147,17 +191,55 @@ QString DatabaseLocation(const db::ConnectionConfig& config) {
         .arg(config.name);
 }
 
-OpenResult OpenDatabase(AppContext& ctx, const QString& dataFolder) {
+OpenResult OpenDatabase(AppContext& ctx, const QString& dataFolder, NewShop newShop) {
     OpenResult result;
-    const db::ConnectionConfig config = ConnectionConfigFor(dataFolder);
+    db::ConnectionConfig config = ConnectionConfigFor(dataFolder);
+    const QString where = DatabaseLocation(config);
+    if (config.engine == db::Engine::Sqlite && config.invalidReason.isEmpty() &&
+        !QFileInfo::exists(config.sqliteFile)) {
+        // A missing database beside the remains of one was deleted or moved, not never made:
+        // an empty shop there would hide the loss and throw the WAL (its last changes) away.
+        const QStringList journals = LeftoverJournalFiles(dataFolder);
+        const QStringList traces = EarlierShopTraces(dataFolder);
+        if (!journals.isEmpty() || (newShop == NewShop::OnlyInEmptyFolder && !traces.isEmpty())) {
+            result.detail =
+                QStringLiteral("找不到数据库文件：%1，但数据文件夹中还有以前的数据（%2）。"
+                               "为免覆盖，程序不会新建空的数据库。请把数据库文件放回原处")
+                    .arg(where, (journals.isEmpty() ? traces : journals).join(QStringLiteral("、")));
+            result.detail += journals.isEmpty() ? QStringLiteral("；确要新建商店，请运行 selvo-cli init。")
+                                                : QStringLiteral("；%1 保存着最后的改动，不能删除。")
+                                                      .arg(journals.join(QStringLiteral("、")));
+            return result;
+        }
+    }
     if (!ctx.db.open(config)) {
-        const QString where = DatabaseLocation(config);
         switch (ctx.db.openFailure()) {
         case db::OpenFailure::NotADatabase:
             result.detail = QStringLiteral("文件不是有效的数据库：%1").arg(where);
             break;
         case db::OpenFailure::CannotCreate:
             result.detail = QStringLiteral("无法创建或写入数据库文件：%1").arg(where);
+            break;
+        case db::OpenFailure::Missing:
+            result.detail = QStringLiteral("找不到数据库文件：%1").arg(where);
+            break;
+        case db::OpenFailure::ReadOnlyFile:
+            result.detail =
+                QStringLiteral("数据库文件只读，无法保存数据：%1。请让该文件的所有者给程序的用户写权限。")
+                    .arg(where);
+            break;
+        case db::OpenFailure::ReadOnlyFolder:
+            result.detail = QStringLiteral("数据文件夹只读，无法打开或写入数据库：%1。数据库文件本身完好，"
+                                           "请给程序的用户该文件夹的写权限（数据库需要在旁边建立日志文件）。")
+                                .arg(where);
+            break;
+        case db::OpenFailure::NoAccess:
+            result.detail = QStringLiteral("没有读取数据库文件的权限：%1").arg(where);
+            break;
+        case db::OpenFailure::NotDurable:
+            result.detail =
+                QStringLiteral("数据库服务器不能保证数据写入磁盘（synchronous_commit 无法设为 on）：%1")
+                    .arg(where);
             break;
         case db::OpenFailure::ServerUnreachable:
             result.detail = QStringLiteral("无法连接数据库服务器：%1").arg(where);

@@ -140,13 +140,27 @@ void CSelvoDlg::buildPages() {
 }
 
 // The role rule on the tabs: a refused section keeps the previous one.
+bool CSelvoDlg::roleMayOpen(int section) const {
+    return (section == ProductSection && HasRight(m_ctx.op.role, Right::ProductSection)) ||
+           (section == MemberSection && HasRight(m_ctx.op.role, Right::MemberSection)) ||
+           section == SaleSection || section == SystemSection;
+}
+
 bool CSelvoDlg::mayOpen(int section) {
-    const bool allowed = (section == ProductSection && HasRight(m_ctx.op.role, Right::ProductSection)) ||
-                         (section == MemberSection && HasRight(m_ctx.op.role, Right::MemberSection)) ||
-                         section == SaleSection || section == SystemSection;
+    const bool allowed = roleMayOpen(section);
     if (!allowed)
         ToastError(this, NoRightText());
     return allowed;
+}
+
+void CSelvoDlg::followOperator() {
+    // A page the last operator left open stays only when the new one may open it.
+    if (!roleMayOpen(m_current) && m_pages[SaleSection].widget)
+        m_tabs->setCurrentIndex(SaleSection);
+    for (const SectionPage& p : m_pages) {
+        if (p.operatorChanged)
+            p.operatorChanged();
+    }
 }
 
 void CSelvoDlg::sectionShown(int index) {
@@ -215,6 +229,7 @@ void CSelvoDlg::relogin() {
     if (!ok)
         return;
     refreshStatus();
+    followOperator();
     QTimer::singleShot(0, this, &CSelvoDlg::showRequested);
 }
 

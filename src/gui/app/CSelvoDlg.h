@@ -78,6 +78,9 @@ private:
     void refreshStatus();
     void buildPages();
     bool mayOpen(int section);
+    bool roleMayOpen(int section) const;
+    // After a login: the pages and the current section follow the new operator's role.
+    void followOperator();
     void sectionShown(int index);
     void placeControls();
     void createTray();

@@ -16,6 +16,8 @@ namespace selvo::gui {
 struct SectionPage {
     QWidget* widget = nullptr;
     std::function<void()> activated;
+    // After every login ("切换用户"): the page shows what the new operator's role allows.
+    std::function<void()> operatorChanged = nullptr;
 };
 
 // One factory per section, each in its section's folder, so a section plugs its screen in

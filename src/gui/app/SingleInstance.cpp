@@ -28,15 +28,25 @@ SingleInstance::~SingleInstance() {
     m_server.close();
 }
 
-QString SingleInstance::serverName(const QString& dataFolder) {
-    return QStringLiteral("selvo-") + key(dataFolder);
-}
-
-QString SingleInstance::lockPath(const QString& dataFolder) {
+namespace {
+// The user's private runtime folder (XDG_RUNTIME_DIR, or the 0700 folder Qt makes in its
+// place): nobody else can make a file there first and keep the till from starting.
+QString runtimeFolder() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty())
         dir = QDir::tempPath();
-    return QDir(dir).filePath(QStringLiteral("selvo-") + key(dataFolder) + QStringLiteral(".lock"));
+    return dir;
+}
+} // namespace
+
+QString SingleInstance::serverName(const QString& dataFolder) {
+    return QDir(runtimeFolder())
+        .filePath(QStringLiteral("selvo-") + key(dataFolder) + QStringLiteral(".sock"));
+}
+
+QString SingleInstance::lockPath(const QString& dataFolder) {
+    return QDir(runtimeFolder())
+        .filePath(QStringLiteral("selvo-") + key(dataFolder) + QStringLiteral(".lock"));
 }
 
 SingleInstance::Outcome SingleInstance::claim() {

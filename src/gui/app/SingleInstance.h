@@ -23,7 +23,7 @@ public:
 
     Outcome claim();
 
-    // Names derived from the user and the data folder.
+    // Paths in the user's private runtime folder, derived from the user and the data folder.
     static QString serverName(const QString& dataFolder);
     static QString lockPath(const QString& dataFolder);
 
