@@ -86,8 +86,11 @@ bool parseUri(const QString& text, ConnectionConfig& config, QString* error) {
         parsed.name = path.mid(1);
     const QUrlQuery query(url);
     for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
-        if (!apply(key, value, parsed, error))
+        if (!apply(key, value, parsed, error)) {
+            if (error && !parsed.password.isEmpty())
+                error->replace(parsed.password, QStringLiteral("******"));
             return false;
+        }
     }
     config = parsed;
     return true;
