@@ -70,6 +70,17 @@ TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan) {
         result.message = failed;
         return result;
     }
+    // The plan may not have come from PrepareTopup: its figures are checked again here.
+    const double total = plan.recharge ? RoundCents(plan.amount + plan.bonus) : plan.amount;
+    if (!IsValidMoney(plan.amount) || !IsValidMoney(plan.bonus) || (!plan.recharge && plan.bonus != 0) ||
+        !(total > 0) || total > kMaxTopupAmount) {
+        result.message =
+            InvalidFigureText(plan.recharge ? QStringLiteral("充值金额") : QStringLiteral("扣款金额"),
+                              !IsValidMoney(plan.amount)  ? plan.amount
+                              : !IsValidMoney(plan.bonus) ? plan.bonus
+                                                          : total);
+        return result;
+    }
     bool short_ = false;
     const bool ok = db::runTransaction(ctx.db, [&] {
         short_ = false;
@@ -79,7 +90,6 @@ TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan) {
             return false;
         const double balanceBefore = before->toDouble();
         if (plan.recharge) {
-            const double total = RoundCents(plan.amount + plan.bonus);
             if (!AddMemberBalance(ctx, plan.memberId, total))
                 return false;
             result.balanceAfter = balanceBefore + total;

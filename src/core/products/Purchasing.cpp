@@ -141,6 +141,23 @@ PurchaseSaveResult SavePurchase(AppContext& ctx, const PurchaseList& list, int m
     }
     const bool isReturn = mode == PurchaseReturn;
     const QList<CartRow>& rows = list.cart().rows();
+    // Whoever filled the list: only sound figures are written.
+    for (const CartRow& r : rows) {
+        for (const double v : {r.price, r.discountPrice}) {
+            if (!IsValidMoney(v)) {
+                result.message = InvalidFigureText(QStringLiteral("商品“%1”的价格").arg(r.code), v);
+                return result;
+            }
+        }
+        if (!IsValidFigure(r.quantity) || !(r.quantity > 0)) {
+            result.message = InvalidFigureText(QStringLiteral("商品“%1”的数量").arg(r.code), r.quantity);
+            return result;
+        }
+    }
+    if (!IsValidMoney(list.totalValue())) {
+        result.message = InvalidFigureText(QStringLiteral("采购金额"), list.totalValue());
+        return result;
+    }
     const auto fail = [&](const QString& message, bool withDetail = true) {
         result.message = message;
         result.detail = withDetail ? ctx.db.lastError() : QString();

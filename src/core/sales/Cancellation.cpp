@@ -274,6 +274,8 @@ CancelResult CommitCancelOrder(AppContext& ctx, const CancelPlan& plan, const QS
             }
             case AccountResult::NoMember:
                 return fail(QStringLiteral("无法读取会员信息"), false);
+            case AccountResult::Invalid:
+                return fail(AccountOutOfRangeText(), false);
             case AccountResult::Failed:
                 return fail(accountFailed);
             }

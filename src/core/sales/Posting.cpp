@@ -124,6 +124,12 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
         result.message = QStringLiteral("散客只能使用现金支付");
         return result;
     }
+    // Whoever built the draft: nothing that is not a sound figure reaches the tables.
+    if (const QString refusal = CheckDraftFigures(draft); !refusal.isEmpty()) {
+        result.failure = PostFailure::MessageBox;
+        result.message = refusal;
+        return result;
+    }
     const QDateTime saleDate = draft.saleDate.isValid() ? draft.saleDate : Clock::instance().now();
     const QVariant date = ctx.db.dateTimeValue(saleDate);
     QList<std::pair<QString, double>> stockChanges;
@@ -176,6 +182,8 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
                 return fail(PostFailure::Toast, QStringLiteral("扣除余额失败，请重试！"));
             case AccountResult::PointsShort:
                 return fail(PostFailure::Toast, QStringLiteral("扣除积分失败，请重试！"));
+            case AccountResult::Invalid:
+                return fail(PostFailure::MessageBox, AccountOutOfRangeText(), false);
             case AccountResult::NoMember:
             case AccountResult::Failed:
                 return fail(PostFailure::MessageBox, saveFailedText());

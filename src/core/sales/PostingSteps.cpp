@@ -4,6 +4,7 @@
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
 #include "core/support/Clock.h"
+#include "core/support/Money.h"
 
 #include <algorithm>
 #include <limits>
@@ -69,15 +70,22 @@ bool WriteOrderLines(AppContext& ctx, const QString& orderNo, const OrderDraft& 
 }
 
 AccountResult ChangeMemberAccount(AppContext& ctx, int memberId, const AccountChange& change) {
-    // A decrease is bounded by what is stored; an increase is not checked.
+    if (!IsValidMoney(change.balance, FigureSign::Any) || !IsValidFigure(change.cumulative))
+        return AccountResult::Invalid;
+    // A decrease is bounded by what is stored; an increase of the balance is not checked, one of
+    // the points must leave them within 32 bits. The bounds are worked out here and compared with
+    // the stored value alone, so no sum in the statement can overflow the column's type.
     const double balanceFloor = change.balance < 0 ? -kMoneyEpsilon : -1e300;
-    const int pointsFloor = change.points < 0 ? 0 : std::numeric_limits<int>::min();
+    const qint64 points = change.points;
+    const qint64 pointsFloor = change.points < 0 ? 0 : std::numeric_limits<qint64>::min() / 2;
+    const qint64 pointsCeiling = qint64(kMaxPoints);
     int affected = 0;
     if (!ctx.db.exec(QStringLiteral("UPDATE tb_members SET Balance = Balance + ?, Integral = Integral + ?, "
                                     "Cumulative = Cumulative + ? "
-                                    "WHERE ID = ? AND Balance + ? >= ? AND Integral + ? >= ?"),
-                     {change.balance, change.points, change.cumulative, memberId, change.balance,
-                      balanceFloor, change.points, pointsFloor},
+                                    "WHERE ID = ? AND Balance >= ? AND Integral >= CAST(? AS bigint) AND "
+                                    "Integral <= CAST(? AS bigint)"),
+                     {change.balance, change.points, change.cumulative, memberId,
+                      balanceFloor - change.balance, pointsFloor - points, pointsCeiling - points},
                      &affected))
         return AccountResult::Failed;
     if (affected == 1)
@@ -92,7 +100,57 @@ AccountResult ChangeMemberAccount(AppContext& ctx, int memberId, const AccountCh
         return AccountResult::NoMember;
     if (q->value(0).toDouble() + change.balance < balanceFloor)
         return AccountResult::BalanceShort;
+    if (q->value(1).toLongLong() + points > pointsCeiling)
+        return AccountResult::Invalid;
     return AccountResult::PointsShort;
+}
+
+QString CheckDraftFigures(const OrderDraft& d) {
+    const Payment& pay = d.payment;
+    if (pay.payType != PayCash && pay.payType != PayBalance && pay.payType != PayPoints)
+        return InvalidFigureText(QStringLiteral("支付方式"), pay.payType);
+    const bool isReturn = d.orderType == OrderReturn;
+    // A sale takes money and points in; a return hands them back; a points exchange (and a sale
+    // paid with points) spends points and takes no money.
+    const FigureSign in = isReturn ? FigureSign::NonPositive : FigureSign::NonNegative;
+    const FigureSign back = isReturn ? FigureSign::NonNegative : FigureSign::NonPositive;
+    const bool byPoints = pay.payType == PayPoints;
+    const struct {
+        const char* what;
+        double value;
+        bool ok;
+    } figures[] = {
+        {"订单金额", d.totalPrice,
+         IsValidFigure(d.totalPrice) && (isReturn ? d.totalPrice <= 0 : d.totalPrice >= 0)},
+        {"实收金额", d.realTotalPrice,
+         IsValidMoney(d.realTotalPrice, in) && (!byPoints || d.realTotalPrice == 0)},
+        {"累计消费", d.cumulative, IsValidMoney(d.cumulative, in)},
+        {"成本", d.purchasePrice, IsValidFigure(d.purchasePrice)},
+        {"利润", d.profits, IsValidFigure(d.profits)},
+        {"商品数量", d.prdSum, IsValidFigure(d.prdSum)},
+        {"积分", double(d.points), IsValidPoints(d.points, byPoints ? back : in)},
+        {"收款", pay.cashReceived, IsValidMoney(pay.cashReceived, in)},
+        {"找零", pay.change, IsValidMoney(pay.change)},
+        {"使用积分", double(pay.pointsUsed), IsValidPoints(pay.pointsUsed)},
+        {"自动充值金额", pay.recharge, IsValidMoney(pay.recharge)},
+        {"补收金额", pay.shortfall, IsValidMoney(pay.shortfall)},
+    };
+    for (const auto& f : figures) {
+        if (!f.ok)
+            return InvalidFigureText(QString::fromUtf8(f.what), f.value);
+    }
+    for (const OrderLine& line : d.lines) {
+        for (const double v : {line.price, line.quantity, line.discount, line.discountPrice, line.cost,
+                               line.totalPrice, line.profits}) {
+            if (!IsValidFigure(v))
+                return InvalidFigureText(QStringLiteral("商品“%1”的数据").arg(line.code), v);
+        }
+    }
+    for (const auto& [code, quantity] : d.stockMoves) {
+        if (!IsValidFigure(quantity))
+            return InvalidFigureText(QStringLiteral("商品“%1”的数量").arg(code), quantity);
+    }
+    return {};
 }
 
 bool MoveStockOfLines(AppContext& ctx, QList<std::pair<QString, double>> changes, int kind) {

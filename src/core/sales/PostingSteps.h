@@ -15,6 +15,12 @@ struct OrderDraft;
 // order. Each runs inside the caller's transaction and writes nothing of its own accord; a step
 // that fails leaves the reason in ctx.db.lastError() and the caller rolls the whole posting back.
 
+// The figures of a draft a posting may write, whoever built it: every sum finite and within the
+// bounds of support/Money, signs as the kind of order has them (a sale takes money and points in,
+// a return gives them back, a points exchange only spends points), whole points within 32 bits.
+// The refusal text, or empty when the draft may be written.
+QString CheckDraftFigures(const OrderDraft& draft);
+
 // Writes the tb_orders row of `draft` and returns the order number it got; empty on failure.
 // The number is draft.orderNo when given and free, else a fresh one from MakeOrderNo. Another
 // till may take the same number between our check and our insert: the unique index refuses it,
@@ -40,13 +46,20 @@ enum class AccountResult {
     NoMember,     // the member no longer exists
     BalanceShort, // the balance would go below zero
     PointsShort,  // the points would go below zero
+    Invalid,      // a figure is not a number, too large, or the points would pass 32 bits
     Failed,       // the database refused
 };
 
 // Applies the change in one conditional statement: a decrease of the balance or of the points
 // happens only when what is stored at that moment covers it, so two tills cannot spend the same
-// money. On a refusal nothing is changed.
+// money, and an increase of the points only while they stay within 32 bits. A change that is not
+// a finite sum of money within the bounds of support/Money is refused before anything is run.
+// On a refusal nothing is changed.
 AccountResult ChangeMemberAccount(AppContext& ctx, int memberId, const AccountChange& change);
+// What a refusal of kind Invalid is shown as.
+inline QString AccountOutOfRangeText() {
+    return QStringLiteral("会员余额或积分超出范围，未保存");
+}
 
 // Adds each signed quantity to its product's stock with movement kind `kind` and no history
 // row, products in code order (two tills moving the same goods lock them in the same order).

@@ -322,6 +322,26 @@ ReturnResult CommitReturn(AppContext& ctx, const ReturnPlan& plan) {
         return false;
     };
 
+    // The plan may come from anywhere: its refund and points must be sound figures, and the
+    // order it writes must say what the account change does.
+    const auto refuse = [&](const QString& message) {
+        result.failure = PostFailure::MessageBox;
+        result.message = message;
+        return result;
+    };
+    if (plan.mode != RefundCash && plan.mode != RefundBalance && plan.mode != RefundPoints)
+        return refuse(InvalidFigureText(QStringLiteral("退款方式"), plan.mode));
+    if (!IsValidMoney(plan.refund) || !(plan.refund > 0))
+        return refuse(InvalidFigureText(QStringLiteral("退款金额"), plan.refund));
+    if (!IsValidPoints(plan.points))
+        return refuse(InvalidFigureText(QStringLiteral("积分"), plan.points));
+    if (d.orderType != OrderReturn || d.payment.payType != plan.mode ||
+        std::fabs(d.realTotalPrice - (plan.mode == RefundPoints ? 0 : -plan.refund)) > 0.005 ||
+        d.points != (plan.mode == RefundPoints ? plan.points : -plan.points))
+        return refuse(QStringLiteral("退货数据不一致，未保存"));
+    if (const QString refusal = CheckDraftFigures(d); !refusal.isEmpty())
+        return refuse(refusal);
+
     AccountChange change;
     const double r = plan.refund;
     switch (plan.mode) {
@@ -364,6 +384,8 @@ ReturnResult CommitReturn(AppContext& ctx, const ReturnPlan& plan) {
                     return fail(PostFailure::Toast, QStringLiteral("会员剩余积分不足"), false);
                 case AccountResult::NoMember:
                     return fail(PostFailure::Toast, QStringLiteral("无法读取会员信息"), false);
+                case AccountResult::Invalid:
+                    return fail(PostFailure::MessageBox, AccountOutOfRangeText(), false);
                 case AccountResult::BalanceShort:
                 case AccountResult::Failed:
                     return fail(plan.mode == RefundCash ? PostFailure::MessageBox : PostFailure::Toast,

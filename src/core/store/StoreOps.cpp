@@ -3,6 +3,7 @@
 #include "core/store/AppContext.h"
 #include "core/store/Password.h"
 #include "core/support/Clock.h"
+#include "core/support/Money.h"
 
 #include <QMutex>
 #include <QRandomGenerator>
@@ -22,27 +23,40 @@ bool changeOneRow(AppContext& ctx, const QString& sql, const QVariantList& binds
 } // namespace
 
 bool AddMemberPoints(AppContext& ctx, int memberId, int points) {
-    return changeOneRow(ctx, QStringLiteral("UPDATE tb_members SET Integral = Integral + ? WHERE ID = ?"),
-                        {points, memberId});
+    // The points stay within 0 and what 32 bits hold; the bounds are compared with the stored value.
+    return changeOneRow(ctx,
+                        QStringLiteral("UPDATE tb_members SET Integral = Integral + ? WHERE ID = ? "
+                                       "AND Integral >= CAST(? AS bigint) AND Integral <= CAST(? AS bigint)"),
+                        {points, memberId, -qint64(points), qint64(kMaxPoints) - points});
 }
 
 bool AddMemberCumulative(AppContext& ctx, int memberId, double amount) {
+    if (!IsValidMoney(amount, FigureSign::Any))
+        return false;
     return changeOneRow(ctx, QStringLiteral("UPDATE tb_members SET Cumulative = Cumulative + ? WHERE ID = ?"),
                         {amount, memberId});
 }
 
 bool AddMemberBalance(AppContext& ctx, int memberId, double amount) {
+    if (!IsValidMoney(amount, FigureSign::Any))
+        return false;
+    if (amount < 0)
+        return DeductMemberBalance(ctx, memberId, -amount);
     return changeOneRow(ctx, QStringLiteral("UPDATE tb_members SET Balance = Balance + ? WHERE ID = ?"),
                         {amount, memberId});
 }
 
 bool DeductMemberBalance(AppContext& ctx, int memberId, double amount) {
+    if (!IsValidMoney(amount))
+        return false;
     return changeOneRow(
         ctx, QStringLiteral("UPDATE tb_members SET Balance = Balance - ? WHERE ID = ? AND Balance >= ?"),
         {amount, memberId, amount - kMoneyEpsilon});
 }
 
 bool DeductMemberPoints(AppContext& ctx, int memberId, int points) {
+    if (points < 0)
+        return false;
     return changeOneRow(
         ctx, QStringLiteral("UPDATE tb_members SET Integral = Integral - ? WHERE ID = ? AND Integral >= ?"),
         {points, memberId, points});

@@ -20,7 +20,9 @@ enum StockMove {
     StockTake = 6,
 };
 
-// Member accounts. Each changes one member row; false when the statement fails or no such member.
+// Member accounts. Each changes one member row; false when the statement fails or no such member,
+// and (nothing changed) when the amount is not a sound figure (support/Money), a balance would
+// go below zero or the points would leave 0 … 2147483647.
 bool AddMemberPoints(AppContext& ctx, int memberId, int points);
 bool AddMemberCumulative(AppContext& ctx, int memberId, double amount);
 bool AddMemberBalance(AppContext& ctx, int memberId, double amount);

@@ -1,5 +1,7 @@
 #include "core/support/Money.h"
 
+#include <cmath>
+
 namespace selvo {
 
 QString FormatAmount(double yuan) {
@@ -16,6 +18,38 @@ QString FormatMoney(double yuan) {
 
 QString FormatQuantity(double quantity) {
     return QString::asprintf("%g", quantity);
+}
+
+namespace {
+bool signOk(double v, FigureSign sign) {
+    switch (sign) {
+    case FigureSign::NonNegative:
+        return v >= 0;
+    case FigureSign::NonPositive:
+        return v <= 0;
+    case FigureSign::Any:
+        return true;
+    }
+    return false;
+}
+} // namespace
+
+bool IsValidMoney(double yuan, FigureSign sign) {
+    // NaN fails every comparison, so it fails here too.
+    return std::isfinite(yuan) && std::fabs(yuan) <= kMaxMoney && signOk(yuan, sign);
+}
+
+bool IsValidPoints(double points, FigureSign sign) {
+    return std::isfinite(points) && points == std::trunc(points) && std::fabs(points) <= kMaxPoints &&
+           signOk(points, sign);
+}
+
+bool IsValidFigure(double value) {
+    return std::isfinite(value) && std::fabs(value) <= kMaxFigure;
+}
+
+QString InvalidFigureText(const QString& what, double value) {
+    return QStringLiteral("%1无效（%2），未保存").arg(what, QString::number(value, 'g', 17));
 }
 
 } // namespace selvo

@@ -11,4 +11,26 @@ QString FormatAmount(double yuan);
 // "%g": quantities.
 QString FormatQuantity(double quantity);
 
+// The bounds every figure is held to before it is written, whoever computed it: a screen, the
+// command line or a caller that never went through a screen's checks.
+//
+// The largest sum of money one posting, recharge or deduction moves.
+inline constexpr double kMaxMoney = 99999999.99;
+// Points are stored in 32-bit integers.
+inline constexpr double kMaxPoints = 2147483647.0;
+// Anything else a row carries (a line's cost or profit, a quantity): finite and below this.
+inline constexpr double kMaxFigure = 1e15;
+
+enum class FigureSign { NonNegative, Any, NonPositive };
+
+// A sum of money: finite, at most kMaxMoney either way, of the given sign.
+bool IsValidMoney(double yuan, FigureSign sign = FigureSign::NonNegative);
+// Points: a whole number within 32 bits, of the given sign.
+bool IsValidPoints(double points, FigureSign sign = FigureSign::NonNegative);
+// Any other figure: finite and at most kMaxFigure either way.
+bool IsValidFigure(double value);
+
+// The refusal when a figure fails these checks: "<what>无效（…），未保存".
+QString InvalidFigureText(const QString& what, double value);
+
 } // namespace selvo
