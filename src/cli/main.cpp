@@ -1,6 +1,8 @@
 // selvo-cli: the shop's core without a window, for set-up, maintenance and scripted checks.
+#include "core/db/Backup.h"
 #include "core/db/DaySums.h"
 #include "core/db/Schema.h"
+#include "core/sales/Ledger.h"
 #include "core/store/AppContext.h"
 #include "core/store/Startup.h"
 #include "core/support/Pinyin.h"
@@ -132,6 +134,13 @@ int cmdCheck(QStringList args) {
           << (sumProblems.isEmpty() ? QStringLiteral("ok") : sumProblems.join(QLatin1String("; ")))
           << Qt::endl;
     problems += int(sumProblems.size());
+    // The money adds up: balances against their records, orders against their lines.
+    const QStringList ledgerProblems = CheckLedger(database);
+    if (ledgerProblems.isEmpty())
+        out() << "ledger: ok" << Qt::endl;
+    for (const QString& p : ledgerProblems)
+        out() << "ledger: " << p << Qt::endl;
+    problems += int(ledgerProblems.size());
     for (const QString& table : kTables) {
         auto n = database.scalar(QStringLiteral("SELECT count(*) FROM ") + table);
         if (!n) {
@@ -150,6 +159,59 @@ int cmdCheck(QStringList args) {
     }
     out() << (problems ? QStringLiteral("problems: %1").arg(problems) : QStringLiteral("ok")) << Qt::endl;
     return problems ? 1 : 0;
+}
+
+// backup [--data DIR] [FILE]: a consistent copy of the database now (pg_dump on a server).
+int cmdBackup(QStringList args) {
+    const auto folder = takeDataFolder(args, false);
+    if (!folder)
+        return 2;
+    if (args.size() > 1) {
+        err() << "usage: selvo-cli backup [--data DIR] [FILE]" << Qt::endl;
+        return 2;
+    }
+    db::ConnectionConfig config = ConnectionConfigFor(*folder);
+    // The copy only reads: a database that is not there is not made.
+    config.readOnly = true;
+    db::Database database;
+    if (!database.open(config)) {
+        err() << "cannot open " << where(config) << ": " << database.lastError() << Qt::endl;
+        return 1;
+    }
+    const db::BackupResult r = db::BackupNow(database, args.value(0));
+    if (!r.ok) {
+        err() << r.message << Qt::endl;
+        return 1;
+    }
+    out() << QDir::toNativeSeparators(r.file) << Qt::endl;
+    return 0;
+}
+
+// restore [--data DIR] FILE: the SQLite database replaced by FILE while no till has it open.
+int cmdRestore(QStringList args) {
+    const auto folder = takeDataFolder(args, false);
+    if (!folder)
+        return 2;
+    if (args.size() != 1) {
+        err() << "usage: selvo-cli restore [--data DIR] FILE" << Qt::endl;
+        return 2;
+    }
+    const db::ConnectionConfig config = ConnectionConfigFor(*folder);
+    if (config.engine != db::Engine::Sqlite) {
+        err() << "the database is on a PostgreSQL server: restore a pg_dump file with pg_restore "
+                 "(see README, \"Backups\")"
+              << Qt::endl;
+        return 2;
+    }
+    const db::RestoreResult r = db::RestoreSqlite(config.sqliteFile, args[0]);
+    if (!r.keptAs.isEmpty())
+        out() << "replaced database kept as " << QDir::toNativeSeparators(r.keptAs) << Qt::endl;
+    if (!r.ok) {
+        err() << r.message << Qt::endl;
+        return 1;
+    }
+    out() << r.message << Qt::endl;
+    return 0;
 }
 
 // initials TEXT...: the pinyin initials of a name (several arguments are one name with spaces).
@@ -206,6 +268,8 @@ int cmdReadSheet(QStringList args) {
 int usage() {
     err() << "usage: selvo-cli init [--data DIR]\n"
              "       selvo-cli check [--data DIR]\n"
+             "       selvo-cli backup [--data DIR] [FILE]\n"
+             "       selvo-cli restore [--data DIR] FILE\n"
              "       selvo-cli initials TEXT\n"
              "       selvo-cli read-sheet FILE [SHEET]\n"
              "           SHEET: the worksheet of an .xls workbook (default 产品导入模板)\n"
@@ -224,10 +288,9 @@ int main(int argc, char* argv[]) {
         return usage();
     const QString command = args.takeFirst();
     const std::map<QString, std::function<int(QStringList)>> commands = {
-        {QStringLiteral("init"), cmdInit},
-        {QStringLiteral("check"), cmdCheck},
-        {QStringLiteral("initials"), cmdInitials},
-        {QStringLiteral("read-sheet"), cmdReadSheet},
+        {QStringLiteral("init"), cmdInit},         {QStringLiteral("check"), cmdCheck},
+        {QStringLiteral("backup"), cmdBackup},     {QStringLiteral("restore"), cmdRestore},
+        {QStringLiteral("initials"), cmdInitials}, {QStringLiteral("read-sheet"), cmdReadSheet},
     };
     const auto it = commands.find(command);
     if (it == commands.end())

@@ -1,5 +1,6 @@
 #include "core/db/Schema.h"
 
+#include "core/db/Backup.h"
 #include "core/db/Database.h"
 #include "core/db/DaySums.h"
 #include "core/store/Password.h"
@@ -276,6 +277,18 @@ MigrateResult migrate(Database& db, QString* message) {
     // only once the file is known to be ours.
     if (db.engine() == Engine::Sqlite)
         db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    // A shop's tables about to be changed: a copy of them first, or no change at all.
+    if (db.engine() == Engine::Sqlite && current < kSchemaVersion &&
+        (current > 0 || db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'"))
+                                .value_or(QVariant(0))
+                                .toInt() > 0)) {
+        const BackupResult copy = UpgradeBackup(db, current);
+        if (!copy.ok) {
+            if (message)
+                *message = QStringLiteral("升级数据结构前备份数据库失败，未升级：%1").arg(copy.message);
+            return MigrateResult::Failed;
+        }
+    }
     if (!ensureVersionTable(db)) {
         if (message)
             *message = QStringLiteral("无法写入数据库：%1").arg(db.lastError());
