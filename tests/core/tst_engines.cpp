@@ -181,6 +181,7 @@ private slots:
         QVERIFY(db.exec(QStringLiteral("INSERT INTO tb_order_lines(OrderNo, PrdCode) VALUES('1', 'A')")));
         // A table from before the column had no index naming it either.
         QVERIFY(db.exec(QStringLiteral("DROP INDEX ix_lines_saledate_sums")));
+        QVERIFY(db.exec(QStringLiteral("DROP INDEX ix_lines_prd_sums")));
         QVERIFY(db.exec(QStringLiteral("ALTER TABLE tb_order_lines DROP COLUMN PayType")));
         QCOMPARE(db::ColumnExists(db, t, QStringLiteral("PayType")), 0);
         db::UpgradeOrderLines(db);

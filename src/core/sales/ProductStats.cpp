@@ -66,18 +66,24 @@ QString GrossMarginText(double takings, double profit) {
 std::optional<QList<QStringList>> QueryProductStats(AppContext& ctx, const ProductStatsFilter& filter) {
     QVariantList binds;
     const QString where = lineConditions(ctx, filter, binds);
-    // Grouped on the lines first, so the sums read one index range; products no longer in the
-    // catalogue drop out through the inner join. The group is an expression of the code: on the
-    // bare column SQLite walked the code index once per product instead of the date range.
+    // The catalogue in code order, each product's lines of the range read from the covering
+    // (PrdCode, SaleDate, ...) index: the groups come out in order, so no sort of the range's lines
+    // is needed. SQLite's CROSS JOIN keeps the products as the outer loop; products without lines in
+    // the range drop out of the inner join.
+    // The shown product columns are grouped along for PostgreSQL; SQLite takes them from the group's
+    // row, and a longer GROUP BY would make it sort the lines after all.
+    const bool sqlite = ctx.db.engine() == db::Engine::Sqlite;
+    const QString join = sqlite ? QStringLiteral(" CROSS JOIN ") : QStringLiteral(" INNER JOIN ");
+    const QString groups = sqlite ? QStringLiteral(" GROUP BY tb_product.PrdCode")
+                                  : QStringLiteral(" GROUP BY tb_product.PrdCode, tb_product.PrdName, "
+                                                   "tb_product.Price, tb_product.PurchasePrice");
     auto q = ctx.db.select(
         QStringLiteral("SELECT tb_product.PrdCode, tb_product.PrdName, tb_product.Price, "
-                       "tb_product.PurchasePrice, s.TotalPrdNum, s.TotalProfits, s.TotalPrice, "
-                       "s.TotalPrdPurchase FROM (SELECT PrdCode || '' AS Code, sum(PrdNum) AS TotalPrdNum, "
-                       "sum(Profits) AS TotalProfits, sum(TotalPrice) AS TotalPrice, "
-                       "sum(PrdPurchasePrice * PrdNum) AS TotalPrdPurchase FROM tb_order_lines WHERE 1=1") +
-            where +
-            QStringLiteral(" GROUP BY PrdCode || '') s INNER JOIN tb_product ON s.Code = tb_product.PrdCode "
-                           "ORDER BY tb_product.PrdCode"),
+                       "tb_product.PurchasePrice, sum(tb_order_lines.PrdNum), sum(tb_order_lines.Profits), "
+                       "sum(tb_order_lines.TotalPrice), "
+                       "sum(tb_order_lines.PrdPurchasePrice * tb_order_lines.PrdNum) FROM tb_product") +
+            join + QStringLiteral("tb_order_lines ON tb_order_lines.PrdCode = tb_product.PrdCode") + where +
+            groups + QStringLiteral(" ORDER BY tb_product.PrdCode"),
         binds);
     if (!q)
         return std::nullopt;
