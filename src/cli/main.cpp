@@ -240,7 +240,7 @@ int cmdReadSheet(QStringList args) {
         return 2;
     }
     const QString file = args[0];
-    const bool workbook = file.right(4).toLower() == QLatin1String(".xls");
+    const bool workbook = CSpreadSheet::IsWorkbookPath(file);
     const QString sheetOrSeparator =
         args.size() > 1 ? args[1] : (workbook ? QStringLiteral("产品导入模板") : QStringLiteral(","));
     CSpreadSheet sheet(file, sheetOrSeparator);
@@ -272,7 +272,7 @@ int usage() {
              "       selvo-cli restore [--data DIR] FILE\n"
              "       selvo-cli initials TEXT\n"
              "       selvo-cli read-sheet FILE [SHEET]\n"
-             "           SHEET: the worksheet of an .xls workbook (default 产品导入模板)\n"
+             "           SHEET: the worksheet of an .xls or .xlsx workbook (default 产品导入模板)\n"
              "           or the separator of a text file (default \",\")\n";
     return 2;
 }

@@ -40,17 +40,32 @@ private slots:
         QCOMPARE(cli({QStringLiteral("initials")}).code, 2);
     }
 
+    void readWorkbook_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xls") << dataFile("sheets.xls");
+        QTest::newRow("xlsx") << dataFile("sheets.xlsx");
+    }
     void readWorkbook() {
-        const Run r = cli({QStringLiteral("read-sheet"), dataFile("sheets.xls")});
+        QFETCH(QString, file);
+        const Run r = cli({QStringLiteral("read-sheet"), file});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral("rows: 4\ncolumns: 6\n"
                                        "编号\t名称\t售价\t库存\t备注\t日期\n"
                                        "P001\t可口可乐\t3.5\t10\t,;.?\t2024-03-05\n"
                                        "P002\t\t12\t0.1\t\"引号\",;.?\"在内\"\t1999-12-31\n"
                                        "6901234567890\t薯片(大包)\t-2.25\t0\t\t\n"));
-        const Run other =
-            cli({QStringLiteral("read-sheet"), dataFile("sheets.xls"), QStringLiteral("Sheet1")});
+        const Run other = cli({QStringLiteral("read-sheet"), file, QStringLiteral("Sheet1")});
         QCOMPARE(other.out, QStringLiteral("rows: 1\ncolumns: 1\nnot this one\n"));
+    }
+
+    // The template delivered with the program reads back: its titles and the example row.
+    void readTemplate() {
+        const Run r = cli({QStringLiteral("read-sheet"), dataFile("../../Template/prd.xls")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out,
+                 QStringLiteral("rows: 2\ncolumns: 8\n"
+                                "产品名称\t产品类别\t采购价\t零售价\t计量单位\t整数销售\t产品性质\t初始库存\n"
+                                "可口可乐(500ml)\t饮料\t2.5\t3.5\t瓶\t是\t常规\t24\n"));
     }
 
     void nothingRead_data() {
@@ -61,6 +76,11 @@ private slots:
         QTest::newRow("damaged workbook")
             << QStringList{dataFile("damaged-1.xls")} << "Error in opening file";
         QTest::newRow("missing file") << QStringList{dataFile("none.csv")} << "Error in opening file";
+        QTest::newRow("missing worksheet, xlsx")
+            << QStringList{dataFile("sheets.xlsx"), QStringLiteral("没有")}
+            << "Worksheet not found in workbook";
+        QTest::newRow("not a workbook, xlsx")
+            << QStringList{dataFile("xlsx-no-workbook.xlsx")} << "Error in opening file";
     }
     void nothingRead() {
         QFETCH(QStringList, args);

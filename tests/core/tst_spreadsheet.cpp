@@ -187,6 +187,123 @@ private slots:
         }
     }
 
+    // The .xlsx twin of sheets.xls reads the same, sheet by sheet, missing sheet included.
+    void xlsxReadsAsXls_data() {
+        QTest::addColumn<QString>("sheet");
+        for (const char* name : {"产品导入模板", "sheet1", "gaps", "empty", "没有这页"})
+            QTest::newRow(name) << QString::fromUtf8(name);
+    }
+    void xlsxReadsAsXls() {
+        QFETCH(QString, sheet);
+        CSpreadSheet xls(dataFile("sheets.xls"), sheet);
+        CSpreadSheet xlsx(dataFile("sheets.xlsx"), sheet);
+        QVERIFY(xlsx.isWorkbook());
+        QCOMPARE(xlsx.lastError(), xls.lastError());
+        QCOMPARE(xlsx.totalRows(), xls.totalRows());
+        QCOMPARE(xlsx.totalColumns(), xls.totalColumns());
+        for (int r = 1; r <= xls.totalRows(); ++r)
+            QCOMPARE(row(xlsx, r), row(xls, r));
+    }
+
+    // The contents decide the format: either workbook read under the other's name, any case.
+    void formatByContents_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("xlsx named .xls") << "sheets.xlsx"
+                                         << "a.xls";
+        QTest::newRow("xls named .XLSX") << "sheets.xls"
+                                         << "A.XLSX";
+        QTest::newRow("xlsx named .Xlsx") << "sheets.xlsx"
+                                          << "b.Xlsx";
+    }
+    void formatByContents() {
+        QFETCH(QString, source);
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(QFile::copy(dataFile(source.toLatin1().constData()), path));
+        CSpreadSheet sheet(path, kSheet);
+        QVERIFY(sheet.isWorkbook());
+        QCOMPARE(sheet.totalRows(), 4);
+        QCOMPARE(row(sheet, 2), list({"P001", "可口可乐", "3.5", "10", ",;.?", "2024-03-05"}));
+    }
+
+    // What other writers put in a package: a workbook part of another name, inline and rich
+    // strings (phonetic runs left out), escaped characters, formula results, booleans, errors,
+    // the 1904 date system, date and time formats, cells without references, a skipped row.
+    void xlsxCells() {
+        CSpreadSheet sheet(dataFile("xlsx-cells.xlsx"), kSheet);
+        QCOMPARE(sheet.lastError(), QString());
+        QCOMPARE(sheet.totalRows(), 4);
+        QCOMPARE(sheet.totalColumns(), 8);
+        QCOMPARE(row(sheet, 1), list({"内联", "富文本 ", "2", "1", "", "", "", ""}));
+        QCOMPARE(row(sheet, 2), list({"", "", "", "", "", "", "", ""}));
+        QCOMPARE(row(sheet, 3),
+                 list({"1.5", "a\rb_x0041_", "1904-01-01", "12:00:00", "1904-01-02 06:00:00", "7", "", ""}));
+        QCOMPARE(row(sheet, 4), list({"", "", "", "", "", "", "", "6901234567890"}));
+    }
+
+    void brokenXlsx_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error");
+        QFile f(dataFile("sheets.xlsx"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray good = f.readAll();
+        QTest::newRow("empty file") << QByteArray() << CSpreadSheet::kErrorOpeningFile;
+        QTest::newRow("truncated to 512 bytes") << good.left(512) << CSpreadSheet::kErrorOpeningFile;
+        QTest::newRow("truncated by 100 bytes")
+            << good.left(good.size() - 100) << CSpreadSheet::kErrorOpeningFile;
+        QTest::newRow("zip header, then noise")
+            << QByteArray("PK\x03\x04") + QByteArray(3000, '\x5A') << CSpreadSheet::kErrorOpeningFile;
+        QTest::newRow("text named .xlsx") << QByteArray("a,b\n1,2\n") << CSpreadSheet::kErrorOpeningFile;
+        QFile none(dataFile("xlsx-no-workbook.xlsx"));
+        QVERIFY(none.open(QIODevice::ReadOnly));
+        QTest::newRow("zip without a workbook") << none.readAll() << CSpreadSheet::kErrorOpeningFile;
+    }
+    void brokenXlsx() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("broken.xlsx"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        CSpreadSheet sheet(path, kSheet);
+        QCOMPARE(sheet.totalRows(), 0);
+        QCOMPARE(sheet.totalColumns(), 0);
+        QCOMPARE(sheet.lastError(), error);
+    }
+
+    // Damaged copies of a good .xlsx: the reader answers, rows as wide as the sheet, and a fault
+    // found inside a part is said.
+    void flippedXlsxBytes() {
+        QFile good(dataFile("sheets.xlsx"));
+        QVERIFY(good.open(QIODevice::ReadOnly));
+        const QByteArray bytes = good.readAll();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("flipped.xlsx"));
+        QRandomGenerator random(20241210);
+        for (int round = 0; round < 150; ++round) {
+            QByteArray damaged = bytes;
+            const int flips = 1 + static_cast<int>(random.bounded(20));
+            for (int i = 0; i < flips; ++i)
+                damaged[static_cast<qsizetype>(random.bounded(static_cast<quint32>(damaged.size())))] =
+                    static_cast<char>(random.bounded(256));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(damaged);
+            f.close();
+            CSpreadSheet sheet(path, kSheet);
+            const QString where = QStringLiteral("round %1").arg(round);
+            QStringList texts;
+            for (int r = 1; r <= sheet.totalRows(); ++r) {
+                QVERIFY2(sheet.ReadRow(r, texts), qPrintable(where));
+                QVERIFY2(texts.size() == sheet.totalColumns(), qPrintable(where));
+            }
+        }
+    }
+
     void textFile_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("separator");

@@ -1,6 +1,7 @@
 #include "core/support/SpreadSheet.h"
 
 #include "core/support/Encoding.h"
+#include "core/support/Xlsx.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -85,12 +86,8 @@ void sendCell(PipeWriter& out, const FreeXL_CellValue& value) {
         return;
     }
     case FREEXL_CELL_DOUBLE: {
-        // Shortest text that reads back as the same number, never in exponent form, so a bar
-        // code typed as a number stays its digits.
-        std::string text(400, '\0');
-        const auto r = std::to_chars(text.data(), text.data() + text.size(), value.value.double_value,
-                                     std::chars_format::fixed);
-        out.putCell(text.data(), r.ec == std::errc() ? static_cast<std::size_t>(r.ptr - text.data()) : 0);
+        const std::string text = ShortestDecimalText(value.value.double_value);
+        out.putCell(text.data(), text.size());
         return;
     }
     case FREEXL_CELL_TEXT:
@@ -292,8 +289,13 @@ QString decodeTextFile(QByteArray bytes) {
 
 } // namespace
 
+bool CSpreadSheet::IsWorkbookPath(const QString& path) {
+    return path.right(4).toLower() == QLatin1String(".xls") ||
+           path.right(5).toLower() == QLatin1String(".xlsx");
+}
+
 CSpreadSheet::CSpreadSheet(const QString& path, const QString& sheetOrSeparator)
-    : m_path(path), m_workbook(path.right(4).toLower() == QLatin1String(".xls")) {
+    : m_path(path), m_workbook(IsWorkbookPath(path)) {
     if (m_workbook) {
         loadWorkbook(sheetOrSeparator);
     } else {
@@ -306,7 +308,21 @@ CSpreadSheet::CSpreadSheet(const QString& path, const QString& sheetOrSeparator)
 }
 
 void CSpreadSheet::loadWorkbook(const QString& sheet) {
-    WorkbookRead read = readWorkbook(m_path, sheet);
+    // The contents decide the format, not the name: an .xlsx saved as .xls still reads.
+    QFile file(m_path);
+    const QByteArray magic = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+    file.close();
+    WorkbookRead read;
+    if (magic == QByteArrayLiteral("PK\x03\x04")) {
+        XlsxSheet xlsx = ReadXlsxSheet(m_path, sheet);
+        read.rows = std::move(xlsx.rows);
+        read.failure = xlsx.failure == XlsxSheet::OpenFailed    ? char(OpenFailed)
+                       : xlsx.failure == XlsxSheet::NoWorksheet ? char(NoWorksheet)
+                       : xlsx.failure == XlsxSheet::ReadFailed  ? char(ReadFailed)
+                                                                : char(0);
+    } else {
+        read = readWorkbook(m_path, sheet);
+    }
     m_rows = std::move(read.rows);
     switch (read.failure) {
     case OpenFailed:
