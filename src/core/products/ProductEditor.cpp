@@ -16,9 +16,9 @@ namespace selvo {
 namespace {
 // Larger figures are typing mistakes, not prices or stock of a small shop.
 constexpr double kMaxAmount = 99999999.0;
+} // namespace
 
-// Blank counts as 0; anything else must be a plain decimal number from 0 to kMaxAmount.
-bool readAmount(const QString& text, double* value) {
+bool ReadProductAmount(const QString& text, double* value) {
     const QString t = text.trimmed();
     *value = 0;
     if (t.isEmpty())
@@ -33,6 +33,7 @@ bool readAmount(const QString& text, double* value) {
     return true;
 }
 
+namespace {
 ProductCheck refuse(const QString& message, ProductField field, bool selectText = false) {
     ProductCheck c;
     c.message = message;
@@ -91,11 +92,11 @@ ProductCheck CheckProduct(AppContext& ctx, int productId, const ProductForm& for
     double purchase = 0;
     double price = 0;
     double stock = 0;
-    if (!readAmount(form.purchasePrice, &purchase))
+    if (!ReadProductAmount(form.purchasePrice, &purchase))
         return refuse(QStringLiteral("请输入正确的采购价！"), ProductField::PurchasePrice, true);
-    if (!readAmount(form.price, &price))
+    if (!ReadProductAmount(form.price, &price))
         return refuse(QStringLiteral("请输入正确的零售价！"), ProductField::Price, true);
-    if (productId == -1 && !readAmount(form.openingStock, &stock))
+    if (productId == -1 && !ReadProductAmount(form.openingStock, &stock))
         return refuse(QStringLiteral("请输入正确的初始库存！"), ProductField::Stock, true);
     ProductCheck passed;
     passed.askBelowCost = price < purchase;
@@ -120,9 +121,9 @@ ProductSave SaveProduct(AppContext& ctx, int productId, const ProductForm& form)
     double purchase = 0;
     double price = 0;
     double stock = 0;
-    readAmount(form.purchasePrice, &purchase);
-    readAmount(form.price, &price);
-    readAmount(form.openingStock, &stock);
+    ReadProductAmount(form.purchasePrice, &purchase);
+    ReadProductAmount(form.price, &price);
+    ReadProductAmount(form.openingStock, &stock);
     if (form.mustInt)
         stock = std::trunc(stock);
     const QVariant now = ctx.db.dateTimeValue(Clock::instance().now());

@@ -25,6 +25,10 @@ struct ProductForm {
     QString openingStock = QStringLiteral("0"); // written when adding only
 };
 
+// A price or stock figure as typed: blank counts as 0; anything else must be a plain decimal
+// number from 0 to 99999999 ("abc", "nan", "inf", "0x10", "-1" and "1e400" are refused).
+bool ReadProductAmount(const QString& text, double* value);
+
 // The field a refusal points at, so the dialog can focus it.
 enum class ProductField { None, Code, Name, Category, Unit, PurchasePrice, Price, Stock };
 
