@@ -130,10 +130,12 @@ private:
     QString m_error;
 };
 
+QString integrityProblem(const QString& file);
+
 // Checks a copy just made; removes it when it fails, else gives it its final name.
 BackupResult finish(const QString& part, const QString& file) {
     BackupResult r;
-    const QString problem = CheckDatabaseFile(part);
+    const QString problem = integrityProblem(part);
     if (!problem.isEmpty()) {
         QFile::remove(part);
         r.message = QStringLiteral("备份文件检查未通过（%1），已删除").arg(problem);
@@ -279,7 +281,10 @@ BackupResult UpgradeBackup(Database& db, int fromVersion) {
     return copySqlite(db, freeName(BackupFolder(db.config()), base, QStringLiteral(".db")));
 }
 
-QString CheckDatabaseFile(const QString& file) {
+namespace {
+// A SQLite file integrity_check passes, whatever it holds (a copy of an old shop before its
+// upgrade too); the reason when it does not.
+QString integrityProblem(const QString& file) {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return QStringLiteral("无法读取文件");
@@ -294,6 +299,16 @@ QString CheckDatabaseFile(const QString& file) {
         return raw.error();
     if (*integrity != QStringList{QStringLiteral("ok")})
         return QStringLiteral("integrity_check: ") + integrity->mid(0, 5).join(QStringLiteral("; "));
+    return {};
+}
+} // namespace
+
+QString CheckDatabaseFile(const QString& file) {
+    if (const QString problem = integrityProblem(file); !problem.isEmpty())
+        return problem;
+    RawSqlite raw(file, true);
+    if (!raw.ok())
+        return raw.error();
     const auto version = raw.run(QStringLiteral("SELECT max(Version) FROM tb_SchemaVersion"));
     if (!version || version->isEmpty())
         return QStringLiteral("不是本系统的数据库（没有 tb_SchemaVersion）");
@@ -387,7 +402,7 @@ RestoreResult RestoreSqlite(const QString& databaseFile, const QString& from) {
             RawSqlite live(target, false);
             copied = live.ok() && live.run(QStringLiteral("VACUUM INTO ?"), {keep}).has_value();
         }
-        if (copied && CheckDatabaseFile(keep).isEmpty() && syncFile(keep)) {
+        if (copied && integrityProblem(keep).isEmpty() && syncFile(keep)) {
             r.keptAs = keep;
         } else {
             QFile::remove(keep);
