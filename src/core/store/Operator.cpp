@@ -9,6 +9,7 @@ bool HasRight(int role, Right right) {
     case Right::MemberSection:
     case Right::OperatorManagement:
     case Right::StoreInformation:
+    case Right::Backup:
     case Right::DeleteMember:
         return role == RoleAdmin;
     case Right::Everyday:

@@ -23,6 +23,7 @@ enum class Right {
     MemberSection,      // role 0
     OperatorManagement, // role 0
     StoreInformation,   // role 0
+    Backup,             // role 0: a copy of the database now
     DeleteMember,       // role 0
     Everyday,           // sales, recharges, the operation log, the own password: all roles
 };

@@ -1,13 +1,16 @@
 #include "gui/app/CSysmanDlg.h"
 
+#include "core/db/Backup.h"
 #include "core/store/AppContext.h"
 #include "core/store/Operator.h"
 #include "gui/app/CLogDlg.h"
 #include "gui/app/CManageManDlg.h"
 #include "gui/app/CPasswordDlg.h"
 #include "gui/app/CStoreInfo.h"
+#include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QPushButton>
 
@@ -22,10 +25,9 @@ CSysmanDlg::CSysmanDlg(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ct
         const char* caption;
         void (CSysmanDlg::*open)();
     } buttons[] = {
-        {"操作员管理", &CSysmanDlg::openOperators},
-        {"商店基本信息", &CSysmanDlg::openStoreInfo},
-        {"修改密码", &CSysmanDlg::openPassword},
-        {"日志", &CSysmanDlg::openLog},
+        {"操作员管理", &CSysmanDlg::openOperators}, {"商店基本信息", &CSysmanDlg::openStoreInfo},
+        {"修改密码", &CSysmanDlg::openPassword},    {"日志", &CSysmanDlg::openLog},
+        {"数据备份", &CSysmanDlg::backupNow},
     };
     int i = 0;
     for (const auto& b : buttons) {
@@ -68,6 +70,19 @@ void CSysmanDlg::openPassword() {
 void CSysmanDlg::openLog() {
     CLogDlg dlg(m_ctx, this);
     dlg.exec();
+}
+
+void CSysmanDlg::backupNow() {
+    if (!HasRight(m_ctx.op.role, Right::Backup)) {
+        ToastError(this, NoRightText());
+        return;
+    }
+    const db::BackupResult r = db::BackupNow(m_ctx.db);
+    if (!r.ok) {
+        Messages::warn(this, QStringLiteral("备份失败"), r.message);
+        return;
+    }
+    Messages::inform(this, QStringLiteral("备份成功，备份文件：\n%1").arg(QDir::toNativeSeparators(r.file)));
 }
 
 } // namespace selvo::gui

@@ -8,7 +8,8 @@ struct AppContext;
 
 namespace selvo::gui {
 
-// The system section page: operator management, store information, password change and the log.
+// The system section page: operator management, store information, password change, the log and
+// a backup of the database now.
 class CSysmanDlg final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CSysmanDlg)
@@ -22,6 +23,7 @@ private:
     void openStoreInfo();
     void openPassword();
     void openLog();
+    void backupNow();
 
     AppContext& m_ctx;
 };
