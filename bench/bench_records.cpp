@@ -21,7 +21,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -468,17 +467,8 @@ bool openShop(AppContext& ctx, const Size& size, const std::optional<db::Connect
         if (!reuse && (!exec(admin, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name)) ||
                        !exec(admin, QStringLiteral("CREATE DATABASE %1").arg(name))))
             return false;
-        QSettings conf(QDir(confDir.path()).filePath(QStringLiteral("selvo.conf")), QSettings::IniFormat);
-        conf.beginGroup(QStringLiteral("Database"));
-        conf.setValue(QStringLiteral("driver"), QStringLiteral("postgres"));
-        conf.setValue(QStringLiteral("host"), pg->host);
-        conf.setValue(QStringLiteral("port"), pg->port);
-        conf.setValue(QStringLiteral("name"), name);
-        conf.setValue(QStringLiteral("user"), pg->user);
-        conf.setValue(QStringLiteral("password"), pg->password);
-        conf.setValue(QStringLiteral("sslmode"), pg->sslmode);
-        conf.endGroup();
-        conf.sync();
+        if (!WriteServerConf(confDir.path(), *pg, name))
+            return false;
         folder = confDir.path();
     } else {
         folder = QDir::temp().filePath(QStringLiteral("selvo-bench-records-%1").arg(size.orders));

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QSettings>
 
 namespace selvo::test {
 
@@ -82,18 +81,7 @@ bool TestShop::createPgDatabase() {
     }
     m_pgDatabase = name;
     // The till's own way to find its server: selvo.conf in the data folder.
-    QSettings conf(QDir(m_dir.path()).filePath(QStringLiteral("selvo.conf")), QSettings::IniFormat);
-    conf.beginGroup(QStringLiteral("Database"));
-    conf.setValue(QStringLiteral("driver"), QStringLiteral("postgres"));
-    conf.setValue(QStringLiteral("host"), server->host);
-    conf.setValue(QStringLiteral("port"), server->port);
-    conf.setValue(QStringLiteral("name"), name);
-    conf.setValue(QStringLiteral("user"), server->user);
-    conf.setValue(QStringLiteral("password"), server->password);
-    conf.setValue(QStringLiteral("sslmode"), server->sslmode);
-    conf.endGroup();
-    conf.sync();
-    if (conf.status() != QSettings::NoError) {
+    if (!WriteServerConf(m_dir.path(), *server, name)) {
         m_error = QStringLiteral("cannot write selvo.conf");
         return false;
     }

@@ -182,6 +182,21 @@ db::ConnectionConfig ConnectionConfigFor(const QString& dataFolder) {
     return config;
 }
 
+bool WriteServerConf(const QString& dataFolder, const db::ConnectionConfig& server, const QString& name) {
+    QSettings conf(QDir(dataFolder).filePath(QStringLiteral("selvo.conf")), QSettings::IniFormat);
+    conf.beginGroup(QStringLiteral("Database"));
+    conf.setValue(QStringLiteral("driver"), QStringLiteral("postgres"));
+    conf.setValue(QStringLiteral("host"), server.host);
+    conf.setValue(QStringLiteral("port"), server.port);
+    conf.setValue(QStringLiteral("name"), name);
+    conf.setValue(QStringLiteral("user"), server.user);
+    conf.setValue(QStringLiteral("password"), server.password);
+    conf.setValue(QStringLiteral("sslmode"), server.sslmode);
+    conf.endGroup();
+    conf.sync();
+    return conf.status() == QSettings::NoError;
+}
+
 QString DatabaseLocation(const db::ConnectionConfig& config) {
     if (config.engine == db::Engine::Sqlite)
         return QDir::toNativeSeparators(config.sqliteFile);

@@ -35,6 +35,9 @@ QStringList LeftoverJournalFiles(const QString& dataFolder);
 // (a libpq connection string), SELVO_PG_HOST, _PORT, _NAME, _USER, _PASSWORD, _SSLMODE, and
 // SELVO_DB_DRIVER (sqlite or postgres). Unusable values are named in invalidReason.
 db::ConnectionConfig ConnectionConfigFor(const QString& dataFolder);
+// Points a data folder at a server: writes selvo.conf's [Database] section for `server`, with
+// `name` as the database. False when the file cannot be written.
+bool WriteServerConf(const QString& dataFolder, const db::ConnectionConfig& server, const QString& name);
 
 // Where the database is, for messages: the file, or postgresql://user@host:port/name (never
 // the password).
