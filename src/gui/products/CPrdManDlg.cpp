@@ -2,6 +2,7 @@
 
 #include "core/products/Categories.h"
 #include "core/store/AppContext.h"
+#include "core/store/InstallPaths.h"
 #include "core/store/StoreOps.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"
@@ -11,10 +12,12 @@
 #include "gui/products/CPrdCheck.h"
 #include "gui/products/CPrdCheckRecord.h"
 #include "gui/products/CStrorPutInMan.h"
+#include "gui/products/ProductImportFlow.h"
 #include "gui/widgets/CListCtrlPlus.h"
 #include "gui/widgets/CPrdTypeTree.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,11 +43,16 @@ CPrdManDlg::CPrdManDlg(AppContext& context, QWidget* parent)
     : QWidget(parent), m_context(context), m_add(new QPushButton(QStringLiteral("新增商品"), this)),
       m_purchasing(new QPushButton(QStringLiteral("采购管理"), this)), m_property(new QComboBox(this)),
       m_search(new QLineEdit(this)), m_query(new QPushButton(QStringLiteral("查询"), this)),
+      m_import(new QPushButton(QStringLiteral("导入产品"), this)),
+      m_template(new QPushButton(QStringLiteral("获取模板"), this)),
+      m_templateFolder(TemplateFolder(QCoreApplication::applicationDirPath())),
       m_tree(new CPrdTypeTree(context, this)), m_list(new CListCtrlPlus(this)) {
     setAccessibleName(QStringLiteral("商品"));
     m_add->setAccessibleName(m_add->text());
     m_purchasing->setAccessibleName(m_purchasing->text());
     m_query->setAccessibleName(m_query->text());
+    m_import->setAccessibleName(m_import->text());
+    m_template->setAccessibleName(m_template->text());
     m_property->setAccessibleName(QStringLiteral("产品性质："));
     m_search->setAccessibleName(QStringLiteral("查询条件"));
     m_list->setAccessibleName(QStringLiteral("商品列表"));
@@ -65,8 +73,8 @@ CPrdManDlg::CPrdManDlg(AppContext& context, QWidget* parent)
     row->setContentsMargins(1, 4, 4, 4);
     auto* propertyLabel = new QLabel(QStringLiteral("产品性质："), strip);
     propertyLabel->setAccessibleName(propertyLabel->text());
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_add, m_purchasing, propertyLabel, m_property, m_search, m_query})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_add, m_purchasing, propertyLabel, m_property,
+                                                      m_search, m_query, m_import, m_template})
         w->setParent(strip);
     row->addWidget(m_add);
     row->addWidget(m_purchasing);
@@ -75,6 +83,9 @@ CPrdManDlg::CPrdManDlg(AppContext& context, QWidget* parent)
     row->addWidget(m_property);
     row->addWidget(m_search);
     row->addWidget(m_query);
+    row->addSpacing(16);
+    row->addWidget(m_import);
+    row->addWidget(m_template);
     row->addStretch(1);
 
     const struct {
@@ -96,6 +107,8 @@ CPrdManDlg::CPrdManDlg(AppContext& context, QWidget* parent)
     });
     connect(m_query, &QPushButton::clicked, this, &CPrdManDlg::search);
     connect(m_search, &QLineEdit::returnPressed, this, &CPrdManDlg::search);
+    connect(m_import, &QPushButton::clicked, this, &CPrdManDlg::importProducts);
+    connect(m_template, &QPushButton::clicked, this, &CPrdManDlg::saveTemplate);
     connect(m_tree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { nodeSelected(current); });
     connect(m_list, &CListCtrlPlus::itemDoubleClicked, this,
@@ -198,9 +211,23 @@ bool CPrdManDlg::belongsInView(const ProductRow& row) const {
 
 void CPrdManDlg::productAdded(int productId) {
     const std::optional<ProductRow> row = ReadProductRow(m_context, productId);
-    if (row && belongsInView(*row))
-        m_list->insertRow(0, ProductColumns(*row), row->id);
+    productsAdded(row ? QList<ProductRow>{*row} : QList<ProductRow>());
+}
+
+void CPrdManDlg::productsAdded(const QList<ProductRow>& rows) {
+    for (const ProductRow& row : rows) {
+        if (belongsInView(row))
+            m_list->insertRow(0, ProductColumns(row), row.id);
+    }
     m_tree->UpdateCounts(m_tree->rootNode());
+}
+
+void CPrdManDlg::saveTemplate() {
+    SaveTemplateCopy(this, m_templateFolder);
+}
+
+void CPrdManDlg::importProducts() {
+    ImportProductsFromFile(m_context, this, [this](const QList<ProductRow>& rows) { productsAdded(rows); });
 }
 
 void CPrdManDlg::productChanged(int productId) {

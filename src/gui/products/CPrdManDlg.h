@@ -39,7 +39,17 @@ public:
 
     // Called by the product editor after a save.
     void productAdded(int productId);
+    // Products created elsewhere (the import), as listed: the view and the tree counts follow.
+    void productsAdded(const QList<ProductRow>& rows);
     void productChanged(int productId);
+
+    // "获取模板" and "导入产品".
+    void saveTemplate();
+    void importProducts();
+    // Where the delivered template lies (core/store/InstallPaths.h); found from the
+    // executable's folder unless set.
+    QString templateFolder() const { return m_templateFolder; }
+    void setTemplateFolder(const QString& folder) { m_templateFolder = folder; }
 
     // Runs the product editor (-1 adds).
     void openEditor(int productId);
@@ -70,6 +80,9 @@ private:
     QComboBox* m_property;
     QLineEdit* m_search;
     QPushButton* m_query;
+    QPushButton* m_import;
+    QPushButton* m_template;
+    QString m_templateFolder;
     CPrdTypeTree* m_tree;
     CListCtrlPlus* m_list;
     int m_listFilter = kListAllOnSale;
