@@ -66,25 +66,30 @@ QString GrossMarginText(double takings, double profit) {
 std::optional<QList<QStringList>> QueryProductStats(AppContext& ctx, const ProductStatsFilter& filter) {
     QVariantList binds;
     const QString where = lineConditions(ctx, filter, binds);
-    // The catalogue in code order, each product's lines of the range read from the covering
-    // (PrdCode, SaleDate, ...) index: the groups come out in order, so no sort of the range's lines
-    // is needed. SQLite's CROSS JOIN keeps the products as the outer loop; products without lines in
-    // the range drop out of the inner join.
-    // The shown product columns are grouped along for PostgreSQL; SQLite takes them from the group's
-    // row, and a longer GROUP BY would make it sort the lines after all.
-    const bool sqlite = ctx.db.engine() == db::Engine::Sqlite;
-    const QString join = sqlite ? QStringLiteral(" CROSS JOIN ") : QStringLiteral(" INNER JOIN ");
-    const QString groups = sqlite ? QStringLiteral(" GROUP BY tb_product.PrdCode")
-                                  : QStringLiteral(" GROUP BY tb_product.PrdCode, tb_product.PrdName, "
-                                                   "tb_product.Price, tb_product.PurchasePrice");
-    auto q = ctx.db.select(
-        QStringLiteral("SELECT tb_product.PrdCode, tb_product.PrdName, tb_product.Price, "
-                       "tb_product.PurchasePrice, sum(tb_order_lines.PrdNum), sum(tb_order_lines.Profits), "
-                       "sum(tb_order_lines.TotalPrice), "
-                       "sum(tb_order_lines.PrdPurchasePrice * tb_order_lines.PrdNum) FROM tb_product") +
-            join + QStringLiteral("tb_order_lines ON tb_order_lines.PrdCode = tb_product.PrdCode") + where +
-            groups + QStringLiteral(" ORDER BY tb_product.PrdCode"),
-        binds);
+    // Each engine adds up a range of lines its own fastest way. SQLite walks the catalogue in code
+    // order (CROSS JOIN keeps the products as the outer loop) and reads each product's lines of the
+    // range from the covering (PrdCode, SaleDate, ...) index, so the groups come out in order with
+    // no sort of the range's lines. PostgreSQL reads the range from the covering (SaleDate, ...)
+    // index and hashes it into groups first; a loop over the catalogue costs it more. Products no
+    // longer in the catalogue, and products without lines in the range, drop out of the inner join.
+    const QString sql =
+        ctx.db.engine() == db::Engine::Sqlite
+            ? QStringLiteral("SELECT tb_product.PrdCode, tb_product.PrdName, tb_product.Price, "
+                             "tb_product.PurchasePrice, sum(tb_order_lines.PrdNum), "
+                             "sum(tb_order_lines.Profits), sum(tb_order_lines.TotalPrice), "
+                             "sum(tb_order_lines.PrdPurchasePrice * tb_order_lines.PrdNum) FROM tb_product "
+                             "CROSS JOIN tb_order_lines ON tb_order_lines.PrdCode = tb_product.PrdCode") +
+                  where + QStringLiteral(" GROUP BY tb_product.PrdCode ORDER BY tb_product.PrdCode")
+            : QStringLiteral(
+                  "SELECT tb_product.PrdCode, tb_product.PrdName, tb_product.Price, "
+                  "tb_product.PurchasePrice, s.Num, s.Profits, s.Takings, s.Cost FROM (SELECT "
+                  "PrdCode, sum(PrdNum) AS Num, sum(Profits) AS Profits, sum(TotalPrice) AS "
+                  "Takings, sum(PrdPurchasePrice * PrdNum) AS Cost FROM tb_order_lines WHERE 1=1") +
+                  where +
+                  QStringLiteral(
+                      " GROUP BY PrdCode) s INNER JOIN tb_product ON tb_product.PrdCode = s.PrdCode "
+                      "ORDER BY tb_product.PrdCode");
+    auto q = ctx.db.select(sql, binds);
     if (!q)
         return std::nullopt;
     QList<QStringList> rows;
