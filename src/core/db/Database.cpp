@@ -2,6 +2,7 @@
 
 #include <QAtomicInt>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -291,6 +292,13 @@ QString Database::redacted(QString text) const {
 
 bool Database::reconnect() {
     const QString cause = m_lastError;
+    // A server that cannot be reached is not asked again at every statement: each try may
+    // wait for the connect timeout.
+    if (m_connectionLost && !m_reconnectFailure.isEmpty() && !m_reconnectPause.hasExpired()) {
+        m_lastError = m_reconnectFailure;
+        m_lastTransient = false;
+        return false;
+    }
     dropConnection();
     m_depth = 0;
     m_spoilt = false;
@@ -298,11 +306,14 @@ bool Database::reconnect() {
         m_connectionLost = true;
         m_lastError =
             QStringLiteral("与数据库服务器的连接已断开，重新连接失败：%1（%2）").arg(m_lastError, cause);
+        m_reconnectFailure = m_lastError;
+        m_reconnectPause.setRemainingTime(kReconnectPauseMSecs);
         m_lastTransient = false;
         return false;
     }
     m_connectionLost = false;
     m_lastLost = false;
+    m_reconnectFailure.clear();
     ++m_reconnects;
     return true;
 }
@@ -423,8 +434,6 @@ void Database::noteError(const QSqlError& err) {
 }
 
 bool Database::prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantList& binds) {
-    if (m_depth == 0 && !usable())
-        return false;
     if (!isOpen()) {
         m_lastError = QStringLiteral("database not open");
         return false;
@@ -465,6 +474,9 @@ bool Database::prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantLis
 }
 
 bool Database::exec(const QString& sql, const QVariantList& binds, int* affected) {
+    // Before the query takes the connection: making it again replaces the connection.
+    if (m_depth == 0 && !usable())
+        return false;
     QSqlQuery q(handle());
     if (!prepareAndRun(q, sql, binds))
         return false;
@@ -474,13 +486,18 @@ bool Database::exec(const QString& sql, const QVariantList& binds, int* affected
 }
 
 std::optional<QSqlQuery> Database::select(const QString& sql, const QVariantList& binds) {
+    if (m_depth == 0 && !usable())
+        return std::nullopt;
     {
         QSqlQuery q(handle());
         if (prepareAndRun(q, sql, binds))
             return q;
     }
-    // A read outside a transaction may simply run again once the connection is back.
-    if (m_depth > 0 || !m_lastLost || !reconnect())
+    // A read outside a transaction may simply run again once the connection is back; a write
+    // (INSERT ... RETURNING) may have been done before the answer was lost.
+    const QString head = sql.trimmed().left(6).toUpper();
+    const bool read = head == QLatin1String("SELECT") || head.startsWith(QLatin1String("SHOW"));
+    if (m_depth > 0 || !m_lastLost || !read || !reconnect())
         return std::nullopt;
     QSqlQuery q(handle());
     if (!prepareAndRun(q, sql, binds))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -174,6 +175,9 @@ private:
     quint64 m_fileDevice = 0;
     quint64 m_fileInode = 0;
     int m_reconnects = 0;
+    static constexpr int kReconnectPauseMSecs = 2000;
+    QDeadlineTimer m_reconnectPause;
+    QString m_reconnectFailure;
     std::function<void()> m_beforeCommit;
     bool m_loseCommitReply = false;
     int m_depth = 0;
