@@ -1,6 +1,8 @@
 #include "gui/app/SingleInstance.h"
 
 #include <QCryptographicHash>
+#include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLockFile>
@@ -79,6 +81,27 @@ private slots:
         first.terminate();
         if (!first.waitForFinished(10000))
             first.kill();
+    }
+
+    // The first start of a day leaves a checked copy of the database in backup/; a second start
+    // that day adds none.
+    void firstStartOfTheDayKeepsACopy() {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("backup/hydb-daily-%1.db")
+                                              .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        for (int start = 1; start <= 2; ++start) {
+            const QString log = dir.filePath(QStringLiteral("start%1.log").arg(start));
+            QProcess p;
+            prepare(p, dir.path(), log);
+            p.start();
+            QTRY_VERIFY_WITH_TIMEOUT(logLines(log).contains(QStringLiteral("trace\tlogin-shown")), 30000);
+            p.terminate();
+            if (!p.waitForFinished(10000))
+                p.kill();
+            QVERIFY2(QFile::exists(copy), qPrintable(logLines(log).join(u'\n')));
+            QCOMPARE(QFile::permissions(copy) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+            QCOMPARE(QDir(dir.filePath(QStringLiteral("backup"))).entryList(QDir::Files).size(), 1);
+        }
     }
 
     void firstThatDoesNotAnswer() {

@@ -1,6 +1,8 @@
 #include "gui/app/CSelvoApp.h"
 
+#include "core/db/Backup.h"
 #include "core/store/Startup.h"
+#include "core/support/Clock.h"
 #include "gui/app/CSelvoDlg.h"
 #include "gui/app/Messages.h"
 #include "gui/app/SingleInstance.h"
@@ -59,6 +61,9 @@ int CSelvoApp::start() {
         Messages::warn(nullptr, QStringLiteral("打开数据库失败！"));
         return 1;
     }
+    // The first start of each day keeps a copy of the database as it was found.
+    if (const db::BackupResult copy = db::DailyBackup(m_context.db, Clock::instance().now().date()); !copy.ok)
+        Messages::warn(nullptr, QStringLiteral("今日自动备份失败"), copy.message);
 
     m_boldFont = QFont(QStringList{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans"),
                                    QStringLiteral("Noto Sans CJK SC")});
