@@ -714,4 +714,24 @@ bool runTransaction(Database& db, const std::function<bool()>& work, int attempt
     return false;
 }
 
+LostCommit CheckLostCommit(Database& db, const std::function<std::optional<bool>()>& stored) {
+    if (!db.lastCommitOutcomeUnknown())
+        return LostCommit::No;
+    db.clearLastError();
+    const std::optional<bool> found = stored();
+    db.clearLastError();
+    // Not there yet, or no answer: the server may still be finishing the commit it was sent.
+    return found && *found ? LostCommit::Saved : LostCommit::Unknown;
+}
+
+LostCommit CheckLostCommit(Database& db, const QString& countSql, const QVariantList& binds,
+                           bool savedWhenFound) {
+    return CheckLostCommit(db, [&]() -> std::optional<bool> {
+        const auto count = db.scalar(countSql, binds);
+        if (!count)
+            return std::nullopt;
+        return (count->toLongLong() > 0) == savedWhenFound;
+    });
+}
+
 } // namespace selvo::db

@@ -2,6 +2,8 @@
 
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
+#include "core/store/Vocabulary.h"
+#include "core/support/Clock.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"
 
@@ -82,6 +84,10 @@ TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan) {
         return result;
     }
     bool short_ = false;
+    // The record is dated by the till's clock, to the second, no earlier than this.
+    QDateTime started = Clock::instance().now();
+    started = started.addMSecs(-started.time().msec());
+    double recordedBefore = 0;
     const bool ok = db::runTransaction(ctx.db, [&] {
         short_ = false;
         auto before =
@@ -89,6 +95,7 @@ TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan) {
         if (!before)
             return false;
         const double balanceBefore = before->toDouble();
+        recordedBefore = balanceBefore;
         if (plan.recharge) {
             if (!AddMemberBalance(ctx, plan.memberId, total))
                 return false;
@@ -106,7 +113,22 @@ TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan) {
         result.balanceAfter = balanceBefore - plan.amount;
         return WriteTopupRecord(ctx, false, plan.memberId, plan.remark, plan.amount, 0, balanceBefore);
     });
-    if (!ok) {
+    // The connection broke at COMMIT: the server kept the work when this member has a record of
+    // this kind and total, from the balance read inside the transaction, since it began.
+    const db::LostCommit lost =
+        ok ? db::LostCommit::No
+           : db::CheckLostCommit(ctx.db,
+                                 QStringLiteral("SELECT count(*) FROM tb_TopupRecord WHERE MemID = ? AND OpType = ? "
+                                                "AND Total = ? AND BefBalance = ? AND AddDate >= ?"),
+                                 {plan.memberId, plan.recharge ? 1 : 0, plan.recharge ? plan.amount + plan.bonus : -plan.amount,
+                                  recordedBefore, ctx.db.dateTimeValue(started)});
+    if (lost == db::LostCommit::Unknown) {
+        result.outcomeUnknown = true;
+        result.message = OutcomeUnknownText(
+            plan.recharge ? QStringLiteral("这笔充值") : QStringLiteral("这笔扣款"), QStringLiteral("充值记录"));
+        return result;
+    }
+    if (!ok && lost != db::LostCommit::Saved) {
         // The conditional update refused: another till spent the money since it was shown.
         result.message = short_ ? QStringLiteral("余额不足") : failed;
         return result;

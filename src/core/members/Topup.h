@@ -46,6 +46,9 @@ struct TopupResult {
     bool ok = false;
     QString message; // the success or failure toast
     double balanceAfter = 0;
+    // The connection broke at commit and the record could not be found: message says where to
+    // look, for a message box; a retry could credit or charge twice.
+    bool outcomeUnknown = false;
 };
 
 // Changes the balance and writes the recharge record in one transaction. The balance before is

@@ -3,6 +3,7 @@
 #include "core/products/ProductPicker.h"
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
+#include "core/store/Vocabulary.h"
 #include "core/support/Clock.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"
@@ -238,6 +239,27 @@ PurchaseSaveResult SavePurchase(AppContext& ctx, const PurchaseList& list, int m
         result.detail.clear();
         return result;
     }
+    if (!result.order.code.isEmpty()) {
+        // The connection broke at COMMIT: a second try would book the goods twice.
+        const QString cause = ctx.db.lastError();
+        switch (db::CheckLostCommit(ctx.db,
+                                    QStringLiteral("SELECT count(*) FROM tb_StorageIn_His WHERE StoreInCode = ?"),
+                                    {result.order.code})) {
+        case db::LostCommit::No:
+            break;
+        case db::LostCommit::Saved:
+            result.ok = true;
+            result.message.clear();
+            result.detail.clear();
+            return result;
+        case db::LostCommit::Unknown:
+            result.ok = false;
+            result.message = OutcomeUnknownText(QStringLiteral("采购单 %1 ").arg(result.order.code),
+                                                QStringLiteral("采购入库管理"));
+            result.detail = cause;
+            return result;
+        }
+    }
     if (result.message.isEmpty())
         fail(failedText);
     result.ok = false;
@@ -350,6 +372,23 @@ PurchaseCancelResult CancelPurchase(AppContext& ctx, const QString& code, const 
     if (db::runTransaction(ctx.db, work)) {
         result = {};
         result.ok = true;
+        return result;
+    }
+    // The connection broke at COMMIT: the header is gone when the cancellation was kept.
+    const QString cause = ctx.db.lastError();
+    switch (db::CheckLostCommit(ctx.db,
+                                QStringLiteral("SELECT count(*) FROM tb_StorageIn_His WHERE StoreInCode = ?"),
+                                {code}, false)) {
+    case db::LostCommit::No:
+        break;
+    case db::LostCommit::Saved:
+        result = {};
+        result.ok = true;
+        return result;
+    case db::LostCommit::Unknown:
+        result.message =
+            OutcomeUnknownText(QStringLiteral("采购单 %1 的撤销").arg(code), QStringLiteral("采购入库管理"));
+        result.detail = cause;
         return result;
     }
     if (!result.nothing && result.message.isEmpty())

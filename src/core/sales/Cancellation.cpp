@@ -298,6 +298,22 @@ CancelResult CommitCancelOrder(AppContext& ctx, const CancelPlan& plan, const QS
         result.ok = true;
         return result;
     }
+    // The connection broke at COMMIT: the order is gone when the cancellation was kept.
+    const QString cause = ctx.db.lastError();
+    switch (db::CheckLostCommit(ctx.db, QStringLiteral("SELECT count(*) FROM tb_orders WHERE OrderNo = ?"),
+                                {orderNo}, false)) {
+    case db::LostCommit::No:
+        break;
+    case db::LostCommit::Saved:
+        result = {};
+        result.ok = true;
+        return result;
+    case db::LostCommit::Unknown:
+        result.message = OutcomeUnknownText(QStringLiteral("订单 %1 的撤销").arg(orderNo),
+                                            QStringLiteral("消费\\退货记录"));
+        result.detail = cause;
+        return result;
+    }
     if (result.message.isEmpty())
         fail(failedText);
     return result;

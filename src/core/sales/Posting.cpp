@@ -76,21 +76,28 @@ double FastSaleAmount(const QString& amountText) {
     return MoneyFieldValue(amountText);
 }
 
-QString CheckFastSale(const FastSaleInput& input) {
+QString CheckFastSale(const FastSaleInput& input, FastSaleField* at) {
+    const auto refuse = [at](FastSaleField field, const QString& text) {
+        if (at)
+            *at = field;
+        return text;
+    };
+    if (at)
+        *at = FastSaleField::None;
     if (!input.guest && input.memberId <= 0)
-        return QStringLiteral("请选择会员\r\n或设置为散客消费！");
+        return refuse(FastSaleField::Member, QStringLiteral("请选择会员\r\n或设置为散客消费！"));
     QString amount = input.amountText;
     amount.remove(QStringLiteral("￥"));
     if (FastSaleAmount(input.amountText) < 0.000001)
-        return QStringLiteral("实收价格不能小于0");
+        return refuse(FastSaleField::Amount, QStringLiteral("实收价格不能小于0"));
     if (!IsWholeNumberText(amount) || FastSaleAmount(input.amountText) > kMaxAmount)
-        return QStringLiteral("请输入正确的消费金额");
+        return refuse(FastSaleField::Amount, QStringLiteral("请输入正确的消费金额"));
     if (!input.guest) {
         const QString points = input.pointsText.trimmed();
         const double value = ParseLeadingNumber(points);
         if (!points.isEmpty() &&
             (!IsWholeNumberText(points) || value != std::trunc(value) || value < 0 || value > 2147483647.0))
-            return QStringLiteral("请输入正确的获得积分");
+            return refuse(FastSaleField::Points, QStringLiteral("请输入正确的获得积分"));
     }
     return {};
 }
@@ -203,19 +210,22 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
     };
     if (db::runTransaction(ctx.db, work))
         return done();
-    if (ctx.db.lastCommitOutcomeUnknown() && !result.orderNo.isEmpty()) {
+    if (!result.orderNo.isEmpty()) {
         // The connection broke while COMMIT was on its way: the order may well be saved, and a
         // second try would charge the customer twice. Look it up on the new connection.
         const QString cause = ctx.db.lastError();
-        ctx.db.clearLastError();
-        const auto found = ctx.db.scalar(QStringLiteral("SELECT count(*) FROM tb_orders WHERE OrderNo = ?"),
-                                         {result.orderNo});
-        if (found && found->toLongLong() > 0)
+        switch (db::CheckLostCommit(ctx.db, QStringLiteral("SELECT count(*) FROM tb_orders WHERE OrderNo = ?"),
+                                    {result.orderNo})) {
+        case db::LostCommit::No:
+            break;
+        case db::LostCommit::Saved:
             return done();
-        result.failure = PostFailure::MessageBox;
-        result.message = SaleOutcomeUnknownText(result.orderNo);
-        result.detail = cause;
-        return result;
+        case db::LostCommit::Unknown:
+            result.failure = PostFailure::MessageBox;
+            result.message = SaleOutcomeUnknownText(result.orderNo);
+            result.detail = cause;
+            return result;
+        }
     }
     if (ctx.db.fileGone())
         fail(PostFailure::MessageBox, ctx.db.lastError(), false);

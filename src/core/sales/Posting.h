@@ -63,8 +63,11 @@ struct FastSaleInput {
 };
 // Points a fast-sale amount earns, as the "获得积分" field shows them.
 QString FastSalePointsText(const QString& amountText, int yuanToInteral);
-// The checks of OK before the settlement dialog: a refusal text, or empty.
-QString CheckFastSale(const FastSaleInput& input);
+// The input a fast-sale refusal is about.
+enum class FastSaleField { None, Member, Amount, Points };
+// The checks of OK before the settlement dialog: a refusal text, or empty; `at` (when given)
+// receives the input at fault.
+QString CheckFastSale(const FastSaleInput& input, FastSaleField* at = nullptr);
 double FastSaleAmount(const QString& amountText);
 OrderDraft MakeFastSaleDraft(const FastSaleInput& input, const Payment& payment, const QString& remark,
                              const QDateTime& saleDate);

@@ -12,4 +12,10 @@ QString OrderTypeText(int orderType) {
     return QString::fromUtf8(orderType >= 0 && orderType <= 4 ? kTexts[orderType] : kTexts[0]);
 }
 
+QString OutcomeUnknownText(const QString& what, const QString& where) {
+    return QStringLiteral("与数据库服务器的连接在保存时中断，无法确定%1是否已保存。\r\n"
+                          "请先在“%2”中查看：找到了就是已经完成，找不到再重新操作，切勿直接重试。")
+        .arg(what, where);
+}
+
 } // namespace selvo

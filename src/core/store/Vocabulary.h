@@ -25,4 +25,8 @@ QString PayTypeText(int payType);
 // "正常销售", "退货", "积分兑换", "快速销售"; "未知" for any other code.
 QString OrderTypeText(int orderType);
 
+// The connection to the server broke while `what` was being committed and it could not be found
+// afterwards: it may still have been saved. `where` is the screen where it shows once saved.
+QString OutcomeUnknownText(const QString& what, const QString& where);
+
 } // namespace selvo

@@ -219,6 +219,12 @@ void CTopupDlg::accept() {
     if (!Messages::ask(this, plan.question, TopupQuestionCaption()))
         return;
     const TopupResult result = CommitTopup(m_ctx, plan);
+    if (result.outcomeUnknown) {
+        // Perhaps saved: closed, so that it is looked up before anyone tries again.
+        Messages::warn(this, result.message);
+        QDialog::accept();
+        return;
+    }
     if (!result.ok) {
         ToastError(this, result.message);
         // Another till changed the balance: show what is there now.
