@@ -8,8 +8,8 @@
 #include "core/products/Purchasing.h"
 #include "core/sales/Cancellation.h"
 #include "core/sales/Posting.h"
-#include "core/store/Vocabulary.h"
 #include "core/store/Startup.h"
+#include "core/store/Vocabulary.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -164,11 +164,12 @@ private slots:
     void everyPostingAtALostCommit_data() {
         QTest::addColumn<QString>("posting");
         QTest::addColumn<bool>("committed");
-        for (const char* posting : {"recharge", "deduction", "cancellation", "purchase", "purchase cancellation"})
+        for (const char* posting :
+             {"recharge", "deduction", "cancellation", "purchase", "purchase cancellation"})
             for (const bool committed : {false, true})
-                QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(QString::fromUtf8(posting),
-                                                                       committed ? QStringLiteral("answer lost")
-                                                                                 : QStringLiteral("terminated"))))
+                QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(
+                    QString::fromUtf8(posting),
+                    committed ? QStringLiteral("answer lost") : QStringLiteral("terminated"))))
                     << QString::fromUtf8(posting) << committed;
     }
     void everyPostingAtALostCommit() {
@@ -182,7 +183,8 @@ private slots:
         const int product = shop.addProduct(QStringLiteral("R1"), QStringLiteral("大米"), 6, 4.5, 10);
         QVERIFY(member > 0 && product > 0);
         const auto balance = [&] {
-            return shop.ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {member})
+            return shop.ctx.db
+                .scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {member})
                 ->toDouble();
         };
         PurchaseList list;
@@ -210,9 +212,10 @@ private slots:
             shop.ctx.db.beforeNextCommit([&] {
                 QVERIFY(admin.exec(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid}));
                 const QDeadlineTimer deadline(10000);
-                while (admin.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = ?"), {pid})
-                               ->toInt() > 0 &&
-                       !deadline.hasExpired())
+                while (
+                    admin.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = ?"), {pid})
+                            ->toInt() > 0 &&
+                    !deadline.hasExpired())
                     QThread::msleep(20);
             });
         }

@@ -87,8 +87,9 @@ private slots:
     // that day adds none.
     void firstStartOfTheDayKeepsACopy() {
         QTemporaryDir dir;
-        const QString copy = dir.filePath(QStringLiteral("backup/hydb-daily-%1.db")
-                                              .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        const QString copy =
+            dir.filePath(QStringLiteral("backup/hydb-daily-%1.db")
+                             .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
         for (int start = 1; start <= 2; ++start) {
             const QString log = dir.filePath(QStringLiteral("start%1.log").arg(start));
             QProcess p;

@@ -217,8 +217,9 @@ bool runTransaction(Database& db, const std::function<bool()>& work, int attempt
 
 // After runTransaction failed: what became of the work when the connection broke at COMMIT.
 // `stored` asks the reconnected server whether the work is there (true), is not (false) or
-// cannot tell (nullopt). The last error is cleared: take the cause before. Saved means the caller reports success; Unknown means the caller must
-// neither report success nor invite a retry, which could do the work twice.
+// cannot tell (nullopt). The last error is cleared: take the cause before. Saved means the
+// caller reports success; Unknown means the caller must neither report success nor invite a
+// retry, which could do the work twice.
 enum class LostCommit { No, Saved, Unknown };
 LostCommit CheckLostCommit(Database& db, const std::function<std::optional<bool>()>& stored);
 // The usual `stored`: whether `countSql` (a SELECT count(*) with `binds`) finds a row.

@@ -117,15 +117,18 @@ TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan) {
     // this kind and total, from the balance read inside the transaction, since it began.
     const db::LostCommit lost =
         ok ? db::LostCommit::No
-           : db::CheckLostCommit(ctx.db,
-                                 QStringLiteral("SELECT count(*) FROM tb_TopupRecord WHERE MemID = ? AND OpType = ? "
-                                                "AND Total = ? AND BefBalance = ? AND AddDate >= ?"),
-                                 {plan.memberId, plan.recharge ? 1 : 0, plan.recharge ? plan.amount + plan.bonus : -plan.amount,
-                                  recordedBefore, ctx.db.dateTimeValue(started)});
+           : db::CheckLostCommit(
+                 ctx.db,
+                 QStringLiteral("SELECT count(*) FROM tb_TopupRecord WHERE MemID = ? AND OpType = ? "
+                                "AND Total = ? AND BefBalance = ? AND AddDate >= ?"),
+                 {plan.memberId, plan.recharge ? 1 : 0,
+                  plan.recharge ? plan.amount + plan.bonus : -plan.amount, recordedBefore,
+                  ctx.db.dateTimeValue(started)});
     if (lost == db::LostCommit::Unknown) {
         result.outcomeUnknown = true;
-        result.message = OutcomeUnknownText(
-            plan.recharge ? QStringLiteral("这笔充值") : QStringLiteral("这笔扣款"), QStringLiteral("充值记录"));
+        result.message =
+            OutcomeUnknownText(plan.recharge ? QStringLiteral("这笔充值") : QStringLiteral("这笔扣款"),
+                               QStringLiteral("充值记录"));
         return result;
     }
     if (!ok && lost != db::LostCommit::Saved) {

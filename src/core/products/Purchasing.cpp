@@ -242,9 +242,9 @@ PurchaseSaveResult SavePurchase(AppContext& ctx, const PurchaseList& list, int m
     if (!result.order.code.isEmpty()) {
         // The connection broke at COMMIT: a second try would book the goods twice.
         const QString cause = ctx.db.lastError();
-        switch (db::CheckLostCommit(ctx.db,
-                                    QStringLiteral("SELECT count(*) FROM tb_StorageIn_His WHERE StoreInCode = ?"),
-                                    {result.order.code})) {
+        switch (db::CheckLostCommit(
+            ctx.db, QStringLiteral("SELECT count(*) FROM tb_StorageIn_His WHERE StoreInCode = ?"),
+            {result.order.code})) {
         case db::LostCommit::No:
             break;
         case db::LostCommit::Saved:

@@ -214,8 +214,8 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
         // The connection broke while COMMIT was on its way: the order may well be saved, and a
         // second try would charge the customer twice. Look it up on the new connection.
         const QString cause = ctx.db.lastError();
-        switch (db::CheckLostCommit(ctx.db, QStringLiteral("SELECT count(*) FROM tb_orders WHERE OrderNo = ?"),
-                                    {result.orderNo})) {
+        switch (db::CheckLostCommit(
+            ctx.db, QStringLiteral("SELECT count(*) FROM tb_orders WHERE OrderNo = ?"), {result.orderNo})) {
         case db::LostCommit::No:
             break;
         case db::LostCommit::Saved:
