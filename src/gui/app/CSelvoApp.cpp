@@ -6,6 +6,7 @@
 #include "gui/app/CSelvoDlg.h"
 #include "gui/app/Messages.h"
 #include "gui/app/SingleInstance.h"
+#include "gui/app/Translations.h"
 
 #include <QTimer>
 
@@ -24,6 +25,8 @@ CSelvoApp::CSelvoApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("selvo"));
     setOrganizationName(QStringLiteral("SELVO"));
     setQuitOnLastWindowClosed(false);
+    // Before any window: standard buttons and dialogs in Chinese.
+    InstallQtTranslations(*this);
     m_context.notifier = &g_boxNotifier;
 }
 
