@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QWindow>
 
 #include <cmath>
 
@@ -32,6 +33,13 @@ qint64 lifetimeMs(double seconds) {
     if (!std::isfinite(seconds) || seconds <= 0)
         return 0;
     return qint64(std::llround(std::min(seconds, kLongest) * 1000.0));
+}
+
+// The lines of a message: "\r\n" (the way messages are written), "\n" or "\r" each end one.
+QStringList linesOf(const QString& text) {
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return lines.split(QLatin1Char('\n'));
 }
 
 QRect screenRect(QWidget* near) {
@@ -59,12 +67,18 @@ CToastDlg::CToastDlg(const QString& text, quint32 colour, double seconds, int mo
     setFocusPolicy(Qt::NoFocus);
     setEnabled(false);
     setFont(toastFont());
-    setAccessibleName(text);
+    setAccessibleName(linesOf(text).join(QLatin1Char('\n')));
     setWindowTitle(text);
 
-    const int width =
-        std::min(QFontMetrics(font()).horizontalAdvance(text) + kTextMargin, workArea(owner).width());
-    setFixedSize(width, kHeight);
+    // As wide as the longest line and high enough for every line.
+    const QFontMetrics metrics(font());
+    const QStringList lines = linesOf(text);
+    int textWidth = 0;
+    for (const QString& line : lines)
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
+    const int width = std::min(textWidth + kTextMargin, workArea(owner).width());
+    const int height = std::max<int>(kHeight, int(lines.size()) * metrics.lineSpacing() + kTextMargin);
+    setFixedSize(width, height);
     place();
     render();
 
@@ -137,8 +151,10 @@ void CToastDlg::render() {
     p.setPen(Qt::white);
     p.setFont(font());
     const QRect textRect(0, 2, width(), height() - 2);
-    const QString shown = QFontMetrics(font()).elidedText(m_text, Qt::ElideRight, width() - kTextMargin / 2);
-    p.drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, shown);
+    QStringList shown;
+    for (const QString& line : linesOf(m_text))
+        shown << QFontMetrics(font()).elidedText(line, Qt::ElideRight, width() - kTextMargin / 2);
+    p.drawText(textRect, Qt::AlignCenter, shown.join(QLatin1Char('\n')));
 }
 
 void CToastDlg::tick() {
@@ -172,6 +188,14 @@ CToastDlg* ShowToast(const QString& text, quint32 colour, double seconds, int mo
     Messages::noteToast(record);
     auto* toast = new CToastDlg(text, colour, seconds, mode, owner);
     toast->show();
+    // Clicks pass through to the window below. Asked for only while the window is made, X11
+    // (Qt 6.4's xcb plug-in) still hands the toast every click over it; set again on the shown
+    // window, its input region really is empty.
+    if (QWindow* window = toast->windowHandle()) {
+        const Qt::WindowFlags flags = window->flags() | Qt::WindowTransparentForInput;
+        window->setFlags(flags & ~Qt::WindowTransparentForInput);
+        window->setFlags(flags);
+    }
     return toast;
 }
 

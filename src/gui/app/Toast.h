@@ -9,9 +9,10 @@
 
 namespace selvo::gui {
 
-// A short message that vanishes by itself: a half-transparent rounded box with one line of
-// white text over the window that raised it. It takes neither focus nor input, so the
-// screen below stays usable; several may be on screen at once, each living its own time.
+// A short message that vanishes by itself: a half-transparent rounded box with white text (a
+// line for each line of the message) over the window that raised it. It takes neither focus
+// nor input, so the screen below stays usable; several may be on screen at once, each living
+// its own time.
 class CToastDlg final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CToastDlg)
