@@ -68,8 +68,8 @@ private slots:
         CSettlementDlg dlg(shop.ctx, member, 12.3);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QCOMPARE(Find<QLabel>(&dlg, QStringLiteral("帐户余额"))->text(), QStringLiteral("￥50.00"));
-        QCOMPARE(Find<QLabel>(&dlg, QStringLiteral("剩余积分"))->text(), QStringLiteral("1200"));
+        QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("帐户余额"))->text(), QStringLiteral("￥50.00"));
+        QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("剩余积分"))->text(), QStringLiteral("1200"));
 
         dlg.balanceRadio()->click();
         QCOMPARE(dlg.infoLine()->text(), QStringLiteral("余额充足，可以消费"));

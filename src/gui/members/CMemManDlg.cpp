@@ -41,7 +41,8 @@ CMemManDlg::CMemManDlg(AppContext& ctx, const QString& dataFolder, QWidget* pare
     setAccessibleName(QStringLiteral("会员"));
     m_state->setAccessibleName(QStringLiteral("用户状态"));
     m_search->setAccessibleName(QStringLiteral("查询条件"));
-    m_totals->setAccessibleName(QStringLiteral("合计"));
+    // Heard as the totals it shows.
+    m_totals->setObjectName(QStringLiteral("合计"));
 
     // 1. Only role 0 deletes members.
     m_delete->setVisible(HasRight(m_ctx.op.role, Right::DeleteMember));
@@ -49,6 +50,12 @@ CMemManDlg::CMemManDlg(AppContext& ctx, const QString& dataFolder, QWidget* pare
     // 2. Columns and the status filter.
     for (const MemberListColumn& c : MemberListColumns())
         m_list->addColumn(c.header, c.width, c.centred ? Qt::AlignHCenter : Qt::AlignLeft);
+    // The given widths are the least: a column grows to what it shows in this font (the
+    // date-times, a long card number).
+    QList<int> everyColumn;
+    for (int c = 0; c < m_list->columnCount(); ++c)
+        everyColumn << c;
+    m_list->setWidenToFit(everyColumn);
     m_list->setCheckBoxes(true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     for (const auto& [text, state] : MemberStateChoices())

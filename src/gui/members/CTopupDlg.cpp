@@ -41,8 +41,9 @@ void colour(QWidget* w, const QColor& c) {
     w->setPalette(p);
 }
 
+// A value heard as its text; its caption (the key) names it.
 QLabel* valueLabel(QWidget* parent, const QString& caption, bool blue) {
-    auto* l = Named(new QLabel(parent), caption);
+    auto* l = ValueLabel(parent, caption);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (blue)
         colour(l, Qt::blue);
@@ -67,7 +68,7 @@ CTopupDlg::CTopupDlg(AppContext& ctx, int memberId, QWidget* parent)
       m_bonusLabel(new QLabel(QStringLiteral("赠送金额："), this)),
       m_bonus(Named(new QLineEdit(this), QStringLiteral("赠送金额："))),
       m_totalLabel(new QLabel(QStringLiteral("合计充值："), this)),
-      m_total(Named(new QLabel(this), QStringLiteral("合计充值："))),
+      m_total(ValueLabel(this, QStringLiteral("合计充值："))),
       m_remark(Named(new QPlainTextEdit(this), QStringLiteral("备注："))) {
     setAccessibleName(QStringLiteral("会员充值"));
     m_amount->setAccessibleName(QStringLiteral("金额"));
@@ -89,7 +90,7 @@ CTopupDlg::CTopupDlg(AppContext& ctx, int memberId, QWidget* parent)
     };
     int i = 0;
     for (const auto& [caption, value] : fields) {
-        grid->addWidget(new QLabel(QString::fromUtf8(caption), panel), i / 2, (i % 2) * 2);
+        grid->addWidget(CaptionFor(panel, QString::fromUtf8(caption), value), i / 2, (i % 2) * 2);
         grid->addWidget(value, i / 2, (i % 2) * 2 + 1);
         ++i;
     }
@@ -109,7 +110,10 @@ CTopupDlg::CTopupDlg(AppContext& ctx, int memberId, QWidget* parent)
     form->addRow(m_amountLabel, m_amount);
     form->addRow(m_bonusLabel, m_bonus);
     form->addRow(m_totalLabel, m_total);
-    form->addRow(new QLabel(QStringLiteral("备注："), this), m_remark);
+    m_amountLabel->setBuddy(m_amount);
+    m_bonusLabel->setBuddy(m_bonus);
+    m_totalLabel->setBuddy(m_total);
+    form->addRow(CaptionFor(this, QStringLiteral("备注："), m_remark), m_remark);
     m_remark->setFixedHeight(60);
 
     auto* layout = new QVBoxLayout(this);
@@ -122,8 +126,16 @@ CTopupDlg::CTopupDlg(AppContext& ctx, int memberId, QWidget* parent)
     connect(m_choose, &QPushButton::clicked, this, &CTopupDlg::chooseMember);
     connect(m_history, &QPushButton::clicked, this,
             [this] { CUserHisDlg::OpenForMember(m_ctx, m_memberId, this); });
-    connect(m_rechargeRadio, &QRadioButton::clicked, this, [this] { enterMode(true); });
-    connect(m_deductRadio, &QRadioButton::clicked, this, [this] { enterMode(false); });
+    // The mode follows the ticked button however it was ticked: mouse, arrow keys or an
+    // accessibility action.
+    connect(m_rechargeRadio, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !m_recharge)
+            enterMode(true);
+    });
+    connect(m_deductRadio, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && m_recharge)
+            enterMode(false);
+    });
     connect(m_amount, &QLineEdit::textChanged, this, &CTopupDlg::recalculate);
     connect(m_bonus, &QLineEdit::textChanged, this, &CTopupDlg::recalculate);
 
@@ -213,6 +225,8 @@ void CTopupDlg::accept() {
         if (plan.focusAmount) {
             focusAmount();
             m_amount->selectAll();
+        } else if (m_memberId == -1) {
+            m_choose->setFocus(); // no member chosen yet
         }
         return;
     }

@@ -31,10 +31,10 @@ CFastSaleDlg::CFastSaleDlg(AppContext& ctx, QWidget* parent)
       m_backDate(Named(new QCheckBox(QStringLiteral("历史消费"), this), QStringLiteral("历史消费"))),
       m_date(Named(new QDateTimeEdit(this), QStringLiteral("消费日期"))),
       m_history(Named(new QPushButton(QStringLiteral("消费记录"), this), QStringLiteral("消费记录"))),
-      m_name(Named(new QLabel(this), QStringLiteral("姓名："))),
-      m_mobile(Named(new QLabel(this), QStringLiteral("手机："))),
-      m_balance(Named(new QLabel(this), QStringLiteral("余额："))),
-      m_memberPoints(Named(new QLabel(this), QStringLiteral("积分："))),
+      m_name(ValueLabel(this, QStringLiteral("姓名："))),
+      m_mobile(ValueLabel(this, QStringLiteral("手机："))),
+      m_balance(ValueLabel(this, QStringLiteral("余额："))),
+      m_memberPoints(ValueLabel(this, QStringLiteral("积分："))),
       m_amount(Named(new QLineEdit(this), QStringLiteral("消费金额："))),
       m_pointsLabel(new QLabel(QStringLiteral("获得积分："), this)),
       m_points(Named(new QLineEdit(QStringLiteral("0"), this), QStringLiteral("获得积分："))),
@@ -61,7 +61,7 @@ CFastSaleDlg::CFastSaleDlg(AppContext& ctx, QWidget* parent)
 
     auto* member = new QGridLayout;
     const auto pair = [&](int row, int column, const QString& caption, QLabel* value) {
-        auto* label = new QLabel(caption, this);
+        QLabel* label = CaptionFor(this, caption, value);
         SetTextColour(value, kFieldBlue);
         member->addWidget(label, row, column);
         member->addWidget(value, row, column + 1);
@@ -75,11 +75,12 @@ CFastSaleDlg::CFastSaleDlg(AppContext& ctx, QWidget* parent)
     member->setColumnStretch(3, 1);
 
     auto* form = new QGridLayout;
-    form->addWidget(new QLabel(QStringLiteral("消费金额："), this), 0, 0);
+    form->addWidget(CaptionFor(this, QStringLiteral("消费金额："), m_amount), 0, 0);
     form->addWidget(m_amount, 0, 1);
+    m_pointsLabel->setBuddy(m_points);
     form->addWidget(m_pointsLabel, 1, 0);
     form->addWidget(m_points, 1, 1);
-    form->addWidget(new QLabel(QStringLiteral("备注："), this), 2, 0);
+    form->addWidget(CaptionFor(this, QStringLiteral("备注："), m_remark), 2, 0);
     form->addWidget(m_remark, 2, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -142,8 +143,19 @@ void CFastSaleDlg::amountChanged() {
 
 void CFastSaleDlg::accept() {
     const FastSaleInput input{m_guest->isChecked(), m_memberId, m_amount->text(), m_points->text()};
-    if (const QString refusal = CheckFastSale(input); !refusal.isEmpty()) {
+    FastSaleField at = FastSaleField::None;
+    if (const QString refusal = CheckFastSale(input, &at); !refusal.isEmpty()) {
         ToastError(this, refusal);
+        // The focus goes to what is to be corrected.
+        QLineEdit* field = at == FastSaleField::Amount   ? m_amount
+                           : at == FastSaleField::Points ? m_points
+                                                         : nullptr;
+        if (field) {
+            field->setFocus();
+            field->selectAll();
+        } else if (at == FastSaleField::Member) {
+            m_choose->setFocus();
+        }
         return;
     }
     const QDateTime saleDate = m_backDate->isChecked() ? m_date->dateTime() : Clock::instance().now();

@@ -29,10 +29,12 @@
 #include <QDateTimeEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -74,6 +76,10 @@ CSaleDlg::CSaleDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
     m_search->setPlaceholder(searchHint());
     m_search->setSelectAllOnFocus(true);
     m_amountDue->setFont(SaleBoldFont());
+    // Wide enough, in the fonts used, for a whole mobile number and the figures.
+    FitWidthTo(m_mobile, QStringLiteral("00000000000"));
+    for (QLineEdit* figure : {m_balance, m_listTotal, m_amountDue})
+        FitWidthTo(figure, QStringLiteral("￥00000.00"));
     m_settle->setFont(SaleLargeFont());
     m_settle->setMinimumHeight(48);
     m_date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -85,6 +91,20 @@ CSaleDlg::CSaleDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
         static const int kWidths[] = {50, 240, 100, 100, 100, 100, 100, 0, 0, 0, 0};
         m_list->addColumn(CartHeader(c), kWidths[c], c <= ColName ? Qt::AlignLeft : Qt::AlignRight);
     }
+    // The given widths are the least: the figures' columns grow to what they show in this font;
+    // the name column keeps its width (a long name is cut short, the figures never are).
+    QList<int> figures;
+    for (int c = 0; c < CartColumnCount; ++c)
+        if (c != ColName)
+            figures << c;
+    m_list->setWidenToFit(figures);
+    // The cart keeps room for all its columns (and a scroll bar); the tree beside it gives way.
+    const auto keepColumnsInView = [this] {
+        m_list->setMinimumWidth(m_list->horizontalHeader()->length() + 2 * m_list->frameWidth() +
+                                m_list->verticalScrollBar()->sizeHint().width());
+    };
+    connect(m_list->horizontalHeader(), &QHeaderView::sectionResized, this, keepColumnsInView);
+    keepColumnsInView();
     m_list->setHighlightColumns({ColQuantity, ColDiscount, ColDiscountPrice});
     m_list->setAccessibleName(QStringLiteral("购物车"));
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -109,8 +129,10 @@ CSaleDlg::CSaleDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
     left->addLayout(searchRow);
     left->addWidget(m_tree, 1);
 
+    // Each caption names its field; the field's accessible name is the caption.
     const auto label = [this](const QString& text) {
-        return new QLabel(text, this);
+        QWidget* named = field(text);
+        return named ? CaptionFor(this, text, named) : new QLabel(text, this);
     };
     auto* member = new QGridLayout;
     member->addWidget(m_guest, 0, 0);
@@ -157,7 +179,8 @@ CSaleDlg::CSaleDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
     body->addLayout(left, 0);
     body->addSpacing(10);
     body->addLayout(right, 1);
-    m_tree->setMinimumWidth(240);
+    // Narrow enough that the cart's columns all show beside it on a 1024-pixel screen.
+    m_tree->setMinimumWidth(180);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 5, 1, 1);
     layout->addLayout(topButtons);

@@ -56,8 +56,9 @@ QLabel* caption(QWidget* parent, const QString& text) {
     return new QLabel(text, parent);
 }
 
-QLabel* value(QWidget* parent, const QString& name, quint32 colorRef) {
-    auto* l = Named(new QLabel(parent), name);
+// A value heard as its text; `key` finds it in code.
+QLabel* value(QWidget* parent, const QString& key, quint32 colorRef) {
+    auto* l = ValueLabel(parent, key);
     SetTextColour(l, colorRef);
     return l;
 }
@@ -84,16 +85,17 @@ CSettlementDlg::CSettlementDlg(AppContext& ctx, int memberId, double amountDue, 
           Named(new QRadioButton(QStringLiteral("积分兑换(会员)"), this), QStringLiteral("积分兑换(会员)"))),
       m_cashLabel(new QLabel(QStringLiteral("收银："), this)),
       m_cash(Named(new QLineEdit(this), QStringLiteral("收银："))),
-      m_changeLine(Named(new QLabel(QStringLiteral("找零："), this), QStringLiteral("找零："))),
+      m_changeLine(ValueLabel(this, QStringLiteral("找零："))),
       m_idHint(Named(new QLabel(QStringLiteral("请核对会员证件信息"), this),
                      QStringLiteral("请核对会员证件信息"))),
       m_clearPoints(
           Named(new QCheckBox(QStringLiteral("兑换后积分清零"), this), QStringLiteral("兑换后积分清零"))),
       m_extraLabel(new QLabel(QStringLiteral("收银："), this)),
-      m_extraCash(Named(new QLineEdit(this), QStringLiteral("补收现金"))),
-      m_giveChange(Named(new QRadioButton(QStringLiteral("找零0元"), this), QStringLiteral("找零"))),
-      m_deposit(Named(new QRadioButton(QStringLiteral("充入余额0元"), this), QStringLiteral("充入余额"))),
-      m_info(Named(new QLabel(this), QStringLiteral("提示"))) {
+      m_extraCash(Named(new QLineEdit(this), QStringLiteral("收银："))),
+      // Heard with the amount their captions carry.
+      m_giveChange(new QRadioButton(QStringLiteral("找零0元"), this)),
+      m_deposit(new QRadioButton(QStringLiteral("充入余额0元"), this)),
+      m_info(ValueLabel(this, QStringLiteral("提示"))) {
     setWindowTitle(QStringLiteral("结算帐单"));
     setAccessibleName(windowTitle());
 
@@ -103,6 +105,14 @@ CSettlementDlg::CSettlementDlg(AppContext& ctx, int memberId, double amountDue, 
     SetTextColour(m_cash, kFieldRed);
     SetTextColour(m_extraCash, kFieldRed);
     SetTextColour(m_idHint, kFieldRed);
+    m_changeLine->setText(QStringLiteral("找零："));
+    // Each caption names its value for a screen reader.
+    m_nameCaption->setBuddy(m_name);
+    m_mobileCaption->setBuddy(m_mobile);
+    m_idCardCaption->setBuddy(m_idCard);
+    m_balanceCaption->setBuddy(m_balance);
+    m_pointsCaption->setBuddy(m_points);
+    m_extraLabel->setBuddy(m_extraCash);
 
     auto* member = new QGridLayout;
     member->addWidget(m_nameCaption, 0, 0);
@@ -133,10 +143,15 @@ CSettlementDlg::CSettlementDlg(AppContext& ctx, int memberId, double amountDue, 
     excess->addButton(m_deposit);
 
     auto* pay = new QGridLayout;
-    pay->addWidget(new QLabel(QStringLiteral("应付金额："), this), 0, 0);
+    pay->addWidget(CaptionFor(this, QStringLiteral("应付金额："), m_amount), 0, 0);
     pay->addWidget(m_amount, 0, 1);
+    // The label before the cash field names what the row shows: the cash, the shortfall, or
+    // (in points mode, in the info line beside it) the points needed.
     pay->addWidget(m_cashLabel, 1, 0);
-    pay->addWidget(m_cash, 1, 1);
+    auto* cashRow = new QHBoxLayout;
+    cashRow->addWidget(m_cash, 1);
+    cashRow->addWidget(m_info, 1);
+    pay->addLayout(cashRow, 1, 1);
     pay->addWidget(m_changeLine, 2, 0, 1, 2);
     pay->addWidget(m_extraLabel, 3, 0);
     pay->addWidget(m_extraCash, 3, 1);
@@ -144,9 +159,8 @@ CSettlementDlg::CSettlementDlg(AppContext& ctx, int memberId, double amountDue, 
     excessRow->addWidget(m_giveChange);
     excessRow->addWidget(m_deposit);
     pay->addLayout(excessRow, 4, 0, 1, 2);
-    pay->addWidget(m_info, 5, 0, 1, 2);
-    pay->addWidget(m_idHint, 6, 0, 1, 2);
-    pay->addWidget(m_clearPoints, 7, 0, 1, 2);
+    pay->addWidget(m_idHint, 5, 0, 1, 2);
+    pay->addWidget(m_clearPoints, 6, 0, 1, 2);
     pay->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -157,16 +171,23 @@ CSettlementDlg::CSettlementDlg(AppContext& ctx, int memberId, double amountDue, 
 
     connect(m_cash, &QLineEdit::textChanged, this, &CSettlementDlg::cashChanged);
     connect(m_extraCash, &QLineEdit::textChanged, this, &CSettlementDlg::extraCashChanged);
-    connect(m_cashRadio, &QRadioButton::clicked, this, &CSettlementDlg::enterCash);
-    connect(m_balanceRadio, &QRadioButton::clicked, this, &CSettlementDlg::enterBalance);
-    connect(m_pointsRadio, &QRadioButton::clicked, this, &CSettlementDlg::enterPoints);
-
     m_amount->setText(FormatMoney(m_amountDue));
     loadMember();
     if (m_usable) {
         m_cashRadio->setChecked(true);
         enterCash();
     }
+    // The mode follows the ticked button however it was ticked: mouse, arrow keys or an
+    // accessibility action.
+    const auto onTicked = [this](QRadioButton* radio, void (CSettlementDlg::*enter)()) {
+        connect(radio, &QRadioButton::toggled, this, [this, enter](bool on) {
+            if (on)
+                (this->*enter)();
+        });
+    };
+    onTicked(m_cashRadio, &CSettlementDlg::enterCash);
+    onTicked(m_balanceRadio, &CSettlementDlg::enterBalance);
+    onTicked(m_pointsRadio, &CSettlementDlg::enterPoints);
 }
 
 CSettlementDlg::~CSettlementDlg() = default;
@@ -228,11 +249,18 @@ void CSettlementDlg::focusMoney(QLineEdit* field) {
         field->selectAll();
 }
 
+void CSettlementDlg::setCashCaption(const QString& caption, QWidget* field) {
+    m_cashLabel->setText(caption);
+    m_cashLabel->setBuddy(field);
+    if (field == m_cash)
+        m_cash->setAccessibleName(caption);
+}
+
 void CSettlementDlg::enterCash() {
     m_cash->show();
     m_cash->setEnabled(true);
     m_changeLine->show();
-    m_cashLabel->setText(QStringLiteral("收银："));
+    setCashCaption(QStringLiteral("收银："), m_cash);
     m_changeLine->setText(QStringLiteral("找零："));
     m_cash->setText(FormatMoney(m_amountDue));
     m_info->hide();
@@ -250,7 +278,7 @@ void CSettlementDlg::enterBalance() {
     m_clearPoints->hide();
     m_cash->hide();
     m_changeLine->hide();
-    m_cashLabel->clear();
+    setCashCaption(QString(), m_info);
     m_extraLabel->hide();
     m_extraCash->hide();
     m_giveChange->hide();
@@ -262,7 +290,7 @@ void CSettlementDlg::enterBalance() {
         return;
     }
     m_shortfall = RoundCents(m_amountDue - balance);
-    m_cashLabel->setText(BalanceShortLabel());
+    setCashCaption(BalanceShortLabel(), m_cash);
     m_cash->show();
     m_cash->setEnabled(false);
     m_cash->setText(FormatMoney(m_shortfall));
@@ -289,7 +317,7 @@ void CSettlementDlg::enterPoints() {
     m_deposit->hide();
     m_changeLine->show();
     m_changeLine->clear();
-    m_cashLabel->setText(QStringLiteral("所需积分："));
+    setCashCaption(QStringLiteral("所需积分："), m_info);
     m_info->setText(QString::number(m_pointsNeeded));
 }
 
@@ -322,6 +350,11 @@ void CSettlementDlg::accept() {
     }
     if (!check.ok()) {
         ToastError(this, check.refusal);
+        // Back on the money that fell short (points have no field to correct).
+        if (m_cashRadio->isChecked())
+            focusMoney(m_cash);
+        else if (m_balanceRadio->isChecked() && m_extraCash->isVisible())
+            focusMoney(m_extraCash);
         return;
     }
     if (!Messages::ask(this, BoxText(check.confirmation), QStringLiteral("确认订单")))

@@ -59,6 +59,8 @@ private:
     void cashChanged();
     void extraCashChanged();
     void focusMoney(QLineEdit* field);
+    // The caption of the cash row and the field it names.
+    void setCashCaption(const QString& caption, QWidget* field);
 
     AppContext& m_ctx;
     int m_memberId;

@@ -3,6 +3,9 @@
 #include "gui/app/CSelvoApp.h"
 #include "gui/widgets/ColorRef.h"
 
+#include <QStyle>
+#include <QStyleOptionFrame>
+
 namespace selvo::gui {
 
 QFont SaleBoldFont() {
@@ -37,6 +40,21 @@ QLineEdit* ReadOnlyField(QWidget* parent, const QString& caption, quint32 colorR
     field->setAccessibleName(caption);
     SetTextColour(field, colorRef);
     return field;
+}
+
+void FitWidthTo(QLineEdit* field, const QString& sample) {
+    // The text room a line edit keeps inside its frame: its text margins and 2 px each side,
+    // and the cursor.
+    const QMargins margins = field->textMargins();
+    const int text =
+        field->fontMetrics().horizontalAdvance(sample) + margins.left() + margins.right() + 2 * 2 + 1;
+    QStyleOptionFrame option;
+    option.initFrom(field);
+    option.lineWidth =
+        field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field) : 0;
+    const QSize size = field->style()->sizeFromContents(QStyle::CT_LineEdit, &option,
+                                                        QSize(text, field->fontMetrics().height()), field);
+    field->setMinimumWidth(std::max(field->minimumWidth(), size.width()));
 }
 
 QString BoxText(const QString& text) {

@@ -15,6 +15,9 @@ QFont SaleLargeFont();
 void SetTextColour(QWidget* widget, quint32 colorRef);
 // A read-only one-line field named by its caption.
 QLineEdit* ReadOnlyField(QWidget* parent, const QString& caption, quint32 colorRef);
+// Makes `field` at least wide enough to show `sample` whole in its own font (never narrower
+// than it is allowed to be already).
+void FitWidthTo(QLineEdit* field, const QString& sample);
 // Confirmation texts are written with "\r\n" line breaks; a box wants "\n".
 QString BoxText(const QString& text);
 

@@ -229,8 +229,22 @@ CListCtrlPlus::CListCtrlPlus(QWidget* parent) : QTableView(parent), m_model(new 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CListCtrlPlus::updateFirstSelected);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &CListCtrlPlus::updateFirstSelected);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (!m_widenToFit.isEmpty())
+                    widenForRows(first, last);
+            });
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) {
+                if (!m_widenToFit.isEmpty())
+                    widenForRows(from.row(), to.row());
+            });
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &CListCtrlPlus::updateFirstSelected);
     connect(m_model, &QAbstractItemModel::modelReset, this, &CListCtrlPlus::updateFirstSelected);
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_widenToFit.isEmpty() && rowCount() > 0)
+            widenForRows(0, rowCount() - 1);
+    });
     connect(m_model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
                 if (!roles.contains(Qt::CheckStateRole))
@@ -332,6 +346,29 @@ void CListCtrlPlus::setColumnWidthOf(int column, int width) {
     }
     setColumnHidden(column, false);
     setColumnWidth(column, width);
+}
+
+void CListCtrlPlus::setWidenToFit(const QList<int>& columns) {
+    m_widenToFit = columns;
+    for (int column : columns) {
+        if (column >= 0 && column < columnCount() && !isColumnHidden(column))
+            setColumnWidth(column,
+                           std::max(columnWidth(column), horizontalHeader()->sectionSizeHint(column)));
+    }
+    if (rowCount() > 0)
+        widenForRows(0, rowCount() - 1);
+}
+
+void CListCtrlPlus::widenForRows(int first, int last) {
+    for (int column : std::as_const(m_widenToFit)) {
+        if (column < 0 || column >= columnCount() || isColumnHidden(column))
+            continue;
+        int widest = columnWidth(column);
+        for (int row = first; row <= last; ++row)
+            widest = std::max(widest, sizeHintForIndex(m_model->index(row, column)).width() + 2);
+        if (widest > columnWidth(column))
+            setColumnWidth(column, widest);
+    }
 }
 
 int CListCtrlPlus::columnWidthOf(int column) const {

@@ -51,6 +51,10 @@ public:
     int columnWidthOf(int column) const;
     void removeAllColumns(); // and every row
 
+    // Columns that grow (never shrink) when what they show does not fit in the list's font:
+    // their captions at once, each row's texts as rows arrive. The given widths stay the least.
+    void setWidenToFit(const QList<int>& columns);
+
     // Highlighted columns (at most five; extra ones are ignored, -1 is an empty slot).
     void setHighlightColumns(const QList<int>& columns);
     QList<int> highlightColumns() const;
@@ -113,10 +117,12 @@ signals:
 
 private:
     void updateFirstSelected();
+    void widenForRows(int first, int last);
 
     ListModel* m_model;
     std::array<int, kHighlightSlots> m_highlight;
     int m_firstSelected = -1;
+    QList<int> m_widenToFit;
 };
 
 } // namespace selvo::gui
