@@ -4,6 +4,8 @@
 #include "TestShop.h"
 
 #include "core/db/Database.h"
+#include "core/members/Topup.h"
+#include "core/products/Purchasing.h"
 #include "core/sales/Posting.h"
 #include "core/store/Auth.h"
 #include "core/store/Startup.h"
@@ -129,25 +131,35 @@ private slots:
     // reported as saved, and what the till still saw is kept in a rescued copy.
     void vanishedDatabase_data() {
         QTest::addColumn<QString>("how");
-        QTest::newRow("deleted") << QStringLiteral("deleted");
-        QTest::newRow("moved") << QStringLiteral("moved");
-        QTest::newRow("replaced") << QStringLiteral("replaced");
+        QTest::addColumn<bool>("whileCommitting"); // between the sale's BEGIN and its COMMIT
+        QTest::newRow("deleted") << QStringLiteral("deleted") << false;
+        QTest::newRow("moved") << QStringLiteral("moved") << false;
+        QTest::newRow("replaced") << QStringLiteral("replaced") << false;
+        QTest::newRow("deleted while a sale commits") << QStringLiteral("deleted") << true;
+        QTest::newRow("replaced while a sale commits") << QStringLiteral("replaced") << true;
     }
     void vanishedDatabase() {
         QFETCH(QString, how);
+        QFETCH(bool, whileCommitting);
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
         const PostResult first = sell(shop.ctx, QStringLiteral("12"));
         QVERIFY(first.ok);
         const QString file = shop.ctx.db.config().sqliteFile;
         const QString away = QDir(shop.dataFolder()).filePath(QStringLiteral("elsewhere.db"));
-        if (how == QLatin1String("deleted")) {
-            QVERIFY(QFile::remove(file));
-        } else {
-            QVERIFY(QFile::rename(file, away));
-            if (how == QLatin1String("replaced"))
-                QVERIFY(QFile::copy(away, file));
-        }
+        const auto vanish = [&] {
+            if (how == QLatin1String("deleted")) {
+                QVERIFY(QFile::remove(file));
+            } else {
+                QVERIFY(QFile::rename(file, away));
+                if (how == QLatin1String("replaced"))
+                    QVERIFY(QFile::copy(away, file));
+            }
+        };
+        if (whileCommitting)
+            shop.ctx.db.beforeNextCommit(vanish);
+        else
+            vanish();
 
         for (int i = 0; i < 3; ++i) {
             const PostResult r = sell(shop.ctx, QStringLiteral("30"));
@@ -270,6 +282,12 @@ private slots:
     void writeLockHeldElsewhere() {
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
+        const int member = shop.addMember(QStringLiteral("王芳"), QStringLiteral("13800000001"), 100);
+        PurchaseList list;
+        list.add(LoadPurchaseProducts(
+            shop.ctx,
+            QString::number(shop.addProduct(QStringLiteral("R1"), QStringLiteral("大米"), 6, 4.5, 10)) +
+                QLatin1Char(',')));
         QProcess holder;
         holder.start(QCoreApplication::applicationFilePath(),
                      {QStringLiteral("--hold-write-lock"), shop.ctx.db.config().sqliteFile});
@@ -290,6 +308,18 @@ private slots:
         // The bound of the behaviour (the window used to freeze for 75 s), not a speed figure.
         QVERIFY2(waited < 3 * db::kRetryBudgetMSecs, qPrintable(QString::number(waited)));
         QCOMPARE(shop.count(QStringLiteral("tb_orders")), 0);
+        // A recharge and a purchase say the same.
+        TopupPlan recharge;
+        recharge.memberId = member;
+        recharge.amount = 50;
+        const TopupResult topup = CommitTopup(shop.ctx, recharge);
+        QVERIFY(!topup.ok && topup.databaseTrouble);
+        QCOMPARE(topup.message, DatabaseBusyText());
+        const PurchaseSaveResult purchase = SavePurchase(shop.ctx, list, 0, true);
+        QVERIFY(!purchase.ok);
+        QCOMPARE(purchase.message, DatabaseBusyText());
+        QCOMPARE(
+            shop.count(QStringLiteral("tb_TopupRecord")) + shop.count(QStringLiteral("tb_StorageIn_His")), 0);
 
         holder.write("\n");
         QVERIFY(holder.waitForFinished(20000));

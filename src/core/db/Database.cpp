@@ -318,16 +318,20 @@ bool Database::reconnect() {
     return true;
 }
 
+bool Database::fileAtItsPath() const {
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(m_config.sqliteFile);
+    const bool there = ::stat(path.constData(), &st) == 0;
+    return there ? quint64(st.st_dev) == m_fileDevice && quint64(st.st_ino) == m_fileInode
+                 : errno != ENOENT && errno != ENOTDIR;
+}
+
 bool Database::checkFileStillThere() {
     if (m_fileGone) {
         m_lastError = m_goneText;
         return false;
     }
-    struct stat st {};
-    const QByteArray path = QFile::encodeName(m_config.sqliteFile);
-    const bool there = ::stat(path.constData(), &st) == 0;
-    if (there ? quint64(st.st_dev) == m_fileDevice && quint64(st.st_ino) == m_fileInode
-              : errno != ENOENT && errno != ENOTDIR)
+    if (fileAtItsPath())
         return true;
     m_fileGone = true;
     // The connection still holds the vanished file and its WAL open: keep what it sees.
@@ -571,6 +575,14 @@ bool Database::commit() {
             const auto hook = std::move(m_beforeCommit);
             m_beforeCommit = nullptr;
             hook();
+        }
+        // SQLite: what is committed to a file deleted, moved or replaced since BEGIN would vanish
+        // with it. Rolled back instead, and the file's loss is reported (and rescued) as always.
+        if (m_config.engine == Engine::Sqlite && !m_fileGone && !fileAtItsPath()) {
+            control(QStringLiteral("ROLLBACK"));
+            m_depth = 0;
+            checkFileStillThere();
+            return false;
         }
         const bool committed = control(QStringLiteral("COMMIT"));
         bool lost = !committed && m_lastLost;

@@ -102,6 +102,8 @@ public:
     // or replaced). Every later statement is refused: what it wrote would vanish with the
     // connection. A copy of what the connection still sees is saved first (rescueFile()).
     bool fileGone() const { return m_fileGone; }
+    // What to tell the operator once fileGone(): what happened and where the data was rescued.
+    QString fileGoneText() const { return m_goneText; }
     QString rescueFile() const { return m_rescueFile; }
     // PostgreSQL: the connection broke while COMMIT was under way, so the transaction may or may
     // not have been committed. Cleared by the next begin(). The connection is made again at once,
@@ -149,6 +151,8 @@ private:
     bool usable();
     bool reconnect();
     bool checkFileStillThere();
+    // SQLite: the file opened is still the one at its path (a cheap stat).
+    bool fileAtItsPath() const;
     bool prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantList& binds);
     bool hitFailpoint();
     void noteError(const QSqlError& err);
