@@ -133,7 +133,9 @@ TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan) {
     }
     if (!ok && lost != db::LostCommit::Saved) {
         // The conditional update refused: another till spent the money since it was shown.
-        result.message = short_ ? QStringLiteral("余额不足") : failed;
+        const QString trouble = DatabaseTroubleText(ctx.db);
+        result.databaseTrouble = !short_ && !trouble.isEmpty();
+        result.message = short_ ? QStringLiteral("余额不足") : !trouble.isEmpty() ? trouble : failed;
         return result;
     }
     result.ok = true;

@@ -49,6 +49,8 @@ struct TopupResult {
     // The connection broke at commit and the record could not be found: message says where to
     // look, for a message box; a retry could credit or charge twice.
     bool outcomeUnknown = false;
+    // The database itself failed (its file vanished, or it stayed busy): for a message box.
+    bool databaseTrouble = false;
 };
 
 // Changes the balance and writes the recharge record in one transaction. The balance before is

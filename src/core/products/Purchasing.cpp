@@ -260,8 +260,12 @@ PurchaseSaveResult SavePurchase(AppContext& ctx, const PurchaseList& list, int m
             return result;
         }
     }
-    if (result.message.isEmpty())
+    if (const QString trouble = DatabaseTroubleText(ctx.db); !trouble.isEmpty()) {
+        result.message = trouble;
+        result.detail.clear();
+    } else if (result.message.isEmpty()) {
         fail(failedText);
+    }
     result.ok = false;
     return result;
 }
@@ -391,8 +395,12 @@ PurchaseCancelResult CancelPurchase(AppContext& ctx, const QString& code, const 
         result.detail = cause;
         return result;
     }
-    if (!result.nothing && result.message.isEmpty())
+    if (const QString trouble = DatabaseTroubleText(ctx.db); !trouble.isEmpty()) {
+        result.message = trouble;
+        result.detail.clear();
+    } else if (!result.nothing && result.message.isEmpty()) {
         fail(failedText);
+    }
     return result;
 }
 

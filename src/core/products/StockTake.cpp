@@ -3,6 +3,7 @@
 #include "core/sales/QuantityEdit.h"
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
+#include "core/store/Vocabulary.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"
 
@@ -75,7 +76,9 @@ StockTakeResult BookStockTake(AppContext& ctx, const QString& code, int mustIntN
         result.ok = true;
         return result;
     }
-    if (result.message.isEmpty())
+    if (const QString trouble = DatabaseTroubleText(ctx.db); !trouble.isEmpty())
+        result.message = trouble;
+    else if (result.message.isEmpty())
         result.message = QStringLiteral("盘点失败，请重试！");
     result.ok = false;
     return result;

@@ -314,8 +314,12 @@ CancelResult CommitCancelOrder(AppContext& ctx, const CancelPlan& plan, const QS
         result.detail = cause;
         return result;
     }
-    if (result.message.isEmpty())
+    if (const QString trouble = DatabaseTroubleText(ctx.db); !trouble.isEmpty()) {
+        result.message = trouble;
+        result.detail.clear();
+    } else if (result.message.isEmpty()) {
         fail(failedText);
+    }
     return result;
 }
 

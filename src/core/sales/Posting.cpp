@@ -227,10 +227,8 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
             return result;
         }
     }
-    if (ctx.db.fileGone())
-        fail(PostFailure::MessageBox, ctx.db.lastError(), false);
-    else if (ctx.db.lastErrorIsBusy())
-        fail(PostFailure::MessageBox, DatabaseBusyText(), false);
+    if (const QString trouble = DatabaseTroubleText(ctx.db); !trouble.isEmpty())
+        fail(PostFailure::MessageBox, trouble, false);
     else if (result.failure == PostFailure::None)
         fail(PostFailure::MessageBox, saveFailedText());
     result.orderNo.clear();

@@ -2,6 +2,7 @@
 
 #include "core/sales/Cart.h"
 #include "core/sales/Settlement.h"
+#include "core/store/Vocabulary.h"
 #include "core/support/Money.h"
 
 #include <QDateTime>
@@ -104,11 +105,6 @@ inline QString SaleOutcomeUnknownText(const QString& orderNo) {
                           "请先在“消费\\退货记录”中查找这个单号：找到了就是已经收款，"
                           "找不到再重新结算，切勿直接重试。")
         .arg(orderNo);
-}
-
-// Another program held the database's write lock longer than a till waits.
-inline QString DatabaseBusyText() {
-    return QStringLiteral("数据库正忙（另一个程序正在写入），本单未保存，请稍后重试！");
 }
 
 } // namespace selvo

@@ -431,7 +431,9 @@ ReturnResult CommitReturn(AppContext& ctx, const ReturnPlan& plan) {
             return result;
         }
     }
-    if (result.failure == PostFailure::None)
+    if (const QString trouble = DatabaseTroubleText(ctx.db); !trouble.isEmpty())
+        fail(PostFailure::MessageBox, trouble, false);
+    else if (result.failure == PostFailure::None)
         fail(PostFailure::MessageBox, saveFailed);
     result.orderNo.clear();
     return result;

@@ -1,5 +1,7 @@
 #include "core/store/Vocabulary.h"
 
+#include "core/db/Database.h"
+
 namespace selvo {
 
 QString PayTypeText(int payType) {
@@ -16,6 +18,18 @@ QString OutcomeUnknownText(const QString& what, const QString& where) {
     return QStringLiteral("与数据库服务器的连接在保存时中断，无法确定%1是否已保存。\r\n"
                           "请先在“%2”中查看：找到了就是已经完成，找不到再重新操作，切勿直接重试。")
         .arg(what, where);
+}
+
+QString DatabaseBusyText() {
+    return QStringLiteral("数据库正忙（另一个程序正在写入），本单未保存，请稍后重试！");
+}
+
+QString DatabaseTroubleText(const db::Database& db) {
+    if (db.fileGone())
+        return db.fileGoneText();
+    if (db.lastErrorIsBusy())
+        return DatabaseBusyText();
+    return {};
 }
 
 } // namespace selvo

@@ -4,6 +4,10 @@
 
 namespace selvo {
 
+namespace db {
+class Database;
+}
+
 // The coded values every part of the shop shares.
 
 // Payment codes (tb_orders.PayType, tb_order_lines.PayType).
@@ -28,5 +32,11 @@ QString OrderTypeText(int orderType);
 // The connection to the server broke while `what` was being committed and it could not be found
 // afterwards: it may still have been saved. `where` is the screen where it shows once saved.
 QString OutcomeUnknownText(const QString& what, const QString& where);
+
+// Another program held the database's write lock longer than a till waits.
+QString DatabaseBusyText();
+// Why a failed posting failed when the database itself is the cause: its file vanished (and where
+// its data was rescued), or another program held the write lock. Empty for any other cause.
+QString DatabaseTroubleText(const db::Database& db);
 
 } // namespace selvo

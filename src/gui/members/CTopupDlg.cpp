@@ -240,7 +240,10 @@ void CTopupDlg::accept() {
         return;
     }
     if (!result.ok) {
-        ToastError(this, result.message);
+        if (result.databaseTrouble)
+            Messages::warn(this, result.message);
+        else
+            ToastError(this, result.message);
         // Another till changed the balance: show what is there now.
         if (!loadMember())
             clearMember();
