@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,6 +118,39 @@ private slots:
         // A second start reaches the first through it.
         QLocalSocket probe;
         probe.connectToServer(socket);
+        QVERIFY(probe.waitForConnected(3000));
+    }
+
+    // Without a runtime folder of its own (another user made the one Qt would use in the temporary
+    // folder, so Qt offers none), the socket and the lock go into the private data folder, never
+    // into a shared folder like /tmp where that user could take the name first.
+    void socketInTheDataFolderWithoutARuntimeFolder() {
+        QTemporaryDir tmp;
+        const passwd* me = ::getpwuid(::geteuid());
+        QVERIFY(me);
+        const QString taken =
+            QDir(tmp.path()).filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(me->pw_name));
+        QVERIFY(QDir().mkdir(taken));
+        if (::chown(QFile::encodeName(taken).constData(), 65534, 65534) != 0)
+            QSKIP("making a folder of another user needs root");
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray savedTmp = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+        const auto restore = qScopeGuard([&] {
+            savedRuntime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", savedRuntime);
+            savedTmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", savedTmp);
+        });
+        QVERIFY(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).isEmpty());
+
+        QTemporaryDir data;
+        SingleInstance first(data.path());
+        QCOMPARE(first.claim(), SingleInstance::Outcome::First);
+        const QString folder = QDir(data.path()).absolutePath();
+        QCOMPARE(QFileInfo(SingleInstance::serverName(data.path())).absolutePath(), folder);
+        QCOMPARE(QFileInfo(SingleInstance::lockPath(data.path())).absolutePath(), folder);
+        QLocalSocket probe;
+        probe.connectToServer(SingleInstance::serverName(data.path()));
         QVERIFY(probe.waitForConnected(3000));
     }
 };

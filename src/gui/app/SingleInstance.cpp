@@ -30,22 +30,22 @@ SingleInstance::~SingleInstance() {
 
 namespace {
 // The user's private runtime folder (XDG_RUNTIME_DIR, or the 0700 folder Qt makes in its
-// place): nobody else can make a file there first and keep the till from starting.
-QString runtimeFolder() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir;
+// place): nobody else can make a file there first and keep the till from starting. Without one
+// (Qt refuses a runtime folder another user owns), the data folder, which is private too; never
+// a shared folder such as /tmp.
+QString runtimeFolder(const QString& dataFolder) {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return dir.isEmpty() ? dataFolder : dir;
 }
 } // namespace
 
 QString SingleInstance::serverName(const QString& dataFolder) {
-    return QDir(runtimeFolder())
+    return QDir(runtimeFolder(dataFolder))
         .filePath(QStringLiteral("selvo-") + key(dataFolder) + QStringLiteral(".sock"));
 }
 
 QString SingleInstance::lockPath(const QString& dataFolder) {
-    return QDir(runtimeFolder())
+    return QDir(runtimeFolder(dataFolder))
         .filePath(QStringLiteral("selvo-") + key(dataFolder) + QStringLiteral(".lock"));
 }
 
