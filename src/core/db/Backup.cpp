@@ -396,6 +396,15 @@ RestoreResult RestoreSqlite(const QString& databaseFile, const QString& from) {
     // itself (with its WAL) moved aside, so nothing is lost either way.
     const QString keep =
         freeName(folder, QStringLiteral("hydb-before-restore-") + stamp(), QStringLiteral(".db"));
+    // Set when the replaced database itself was moved aside: put back if the swap fails.
+    bool movedAside = false;
+    const auto putBack = [&] {
+        if (!movedAside)
+            return;
+        QFile::rename(keep, target);
+        QFile::rename(keep + QStringLiteral("-wal"), target + QStringLiteral("-wal"));
+        r.keptAs.clear();
+    };
     if (QFileInfo::exists(target)) {
         bool copied = false;
         if (makePrivateFile(keep, &r.message)) {
@@ -412,6 +421,7 @@ RestoreResult RestoreSqlite(const QString& databaseFile, const QString& from) {
                 return r;
             }
             QFile::rename(target + QStringLiteral("-wal"), keep + QStringLiteral("-wal"));
+            movedAside = true;
             r.keptAs = keep;
         }
     }
@@ -429,6 +439,7 @@ RestoreResult RestoreSqlite(const QString& databaseFile, const QString& from) {
         if (fd >= 0)
             ::close(fd);
         QFile::remove(incoming);
+        putBack();
         return inUse(DatabaseHolder(target));
     }
     QFile::remove(target + QStringLiteral("-wal"));
@@ -439,6 +450,7 @@ RestoreResult RestoreSqlite(const QString& databaseFile, const QString& from) {
     ::close(fd);
     if (!swapped) {
         QFile::remove(incoming);
+        putBack();
         r.message =
             QStringLiteral("无法替换数据库文件：%1").arg(QString::fromLocal8Bit(std::strerror(renameErrno)));
         return r;
