@@ -17,6 +17,7 @@
 #include "gui/sales/CFastSaleDlg.h"
 #include "gui/sales/CSaleDlg.h"
 #include "gui/sales/CSettlementDlg.h"
+#include "gui/widgets/CEditPlus.h"
 #include "gui/widgets/CListCtrlPlus.h"
 #include "gui/widgets/CPrdTypeTree.h"
 
@@ -584,6 +585,20 @@ private slots:
         dlg.accept();
         QCOMPARE(messages.toastTexts(), QStringList{QStringLiteral("请选择会员")});
         QCOMPARE(QApplication::focusWidget(), dlg.chooseButton());
+    }
+
+    // An empty cart sends the cashier back to the product search.
+    void saleScreenRefusalFocus() {
+        TestShop shop;
+        QVERIFY2(shop.ok(), qPrintable(shop.error()));
+        MessageRecorder messages;
+        CSaleDlg page(shop.ctx, shop.dataFolder());
+        page.show();
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        page.setFocus();
+        page.settle();
+        QCOMPARE(messages.toastTexts(), QStringList{QStringLiteral("请选择商品")});
+        QCOMPARE(QApplication::focusWidget(), page.searchBox());
     }
 
     // ---- 7. what the cashier needs shows whole on a 1024×768 screen

@@ -431,6 +431,7 @@ void CSaleDlg::clearSale() {
 void CSaleDlg::settle() {
     if (totals().productCount < 1) {
         ToastError(this, QStringLiteral("请选择商品"));
+        m_search->setFocus(); // where products are found
         return;
     }
     if (!m_guest->isChecked() && IsWalkIn(m_memberId)) {
@@ -446,6 +447,7 @@ void CSaleDlg::settle() {
     const CartTotals t = totals();
     if (t.amountDue() < 0.000001) {
         ToastError(this, QStringLiteral("实收价格不能为0"));
+        m_list->setFocus(); // the cart, where prices and discounts are changed
         return;
     }
     const QDateTime saleDate = m_backDate->isChecked() ? m_date->dateTime() : Clock::instance().now();
