@@ -49,6 +49,24 @@ std::optional<QString> pgServer(const QStringList& args, QString* error) {
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
+// Breaks the till's connection at its next COMMIT: after the server committed (only the answer
+// is lost), or before it could (the server process is terminated, through `admin`).
+void breakNextCommit(db::Database& till, db::Database& admin, bool committed) {
+    if (committed) {
+        till.loseNextCommitReply();
+        return;
+    }
+    const qint64 pid = till.scalar(QStringLiteral("SELECT pg_backend_pid()"))->toLongLong();
+    till.beforeNextCommit([&admin, pid] {
+        admin.exec(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid});
+        const QDeadlineTimer deadline(10000);
+        while (admin.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = ?"), {pid})
+                       ->toInt() > 0 &&
+               !deadline.hasExpired())
+            QThread::msleep(20);
+    });
+}
+
 } // namespace
 
 class TestPgOutage final : public QObject {
@@ -118,21 +136,7 @@ private slots:
         QVERIFY(member > 0);
         db::Database admin;
         QVERIFY(admin.open(shop.ctx.db.config()));
-        const qint64 pid = shop.ctx.db.scalar(QStringLiteral("SELECT pg_backend_pid()"))->toLongLong();
-
-        if (committed) {
-            shop.ctx.db.loseNextCommitReply();
-        } else {
-            shop.ctx.db.beforeNextCommit([&] {
-                QVERIFY(admin.exec(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid}));
-                const QDeadlineTimer deadline(10000);
-                while (
-                    admin.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = ?"), {pid})
-                            ->toInt() > 0 &&
-                    !deadline.hasExpired())
-                    QThread::msleep(20);
-            });
-        }
+        breakNextCommit(shop.ctx.db, admin, committed);
         const PostResult r = sell(shop.ctx, QStringLiteral("30"), member);
         QCOMPARE(shop.ctx.db.reconnects(), 1);
         if (committed) {
@@ -205,20 +209,7 @@ private slots:
 
         db::Database admin;
         QVERIFY(admin.open(shop.ctx.db.config()));
-        const qint64 pid = shop.ctx.db.scalar(QStringLiteral("SELECT pg_backend_pid()"))->toLongLong();
-        if (committed) {
-            shop.ctx.db.loseNextCommitReply();
-        } else {
-            shop.ctx.db.beforeNextCommit([&] {
-                QVERIFY(admin.exec(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid}));
-                const QDeadlineTimer deadline(10000);
-                while (
-                    admin.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = ?"), {pid})
-                            ->toInt() > 0 &&
-                    !deadline.hasExpired())
-                    QThread::msleep(20);
-            });
-        }
+        breakNextCommit(shop.ctx.db, admin, committed);
 
         bool ok = false;
         QString message;

@@ -402,27 +402,23 @@ ReturnResult CommitReturn(AppContext& ctx, const ReturnPlan& plan) {
         return true;
     };
 
-    if (db::runTransaction(ctx.db, work)) {
+    const auto done = [&] {
         const QString orderNo = result.orderNo;
         result = {};
         result.ok = true;
         result.orderNo = orderNo;
         result.message = ReturnDoneText();
         return result;
-    }
+    };
+    if (db::runTransaction(ctx.db, work))
+        return done();
     if (!result.orderNo.isEmpty()) {
         // The connection broke at COMMIT: a second try would refund twice. Look the return up.
         const QString cause = ctx.db.lastError();
         const db::LostCommit lost = db::CheckLostCommit(
             ctx.db, QStringLiteral("SELECT count(*) FROM tb_orders WHERE OrderNo = ?"), {result.orderNo});
-        if (lost == db::LostCommit::Saved) {
-            const QString orderNo = result.orderNo;
-            result = {};
-            result.ok = true;
-            result.orderNo = orderNo;
-            result.message = ReturnDoneText();
-            return result;
-        }
+        if (lost == db::LostCommit::Saved)
+            return done();
         if (lost == db::LostCommit::Unknown) {
             result.failure = PostFailure::MessageBox;
             result.message = OutcomeUnknownText(QStringLiteral("退货订单 %1 ").arg(result.orderNo),
