@@ -8,6 +8,7 @@
 //   SELVO_BENCH_RUNS=N            timed runs per statement (default 5)
 //   SELVO_BENCH_PG=conninfo       also on PostgreSQL (SELVO_TEST_PG serves as well)
 //   SELVO_BENCH_NO_SQLITE=1       only on PostgreSQL
+//   SELVO_BENCH_ONLY_NEW=1        only with this feature's indexes (a second, quicker look)
 //
 // The shop is built once per size and kept: under /tmp/selvo-bench-reports-<lines>-<topups>/ for
 // SQLite, as the database selvo_bench_reports_<lines>_<topups> on the server.
@@ -432,7 +433,10 @@ bool runEngine(qint64 lines, qint64 topups, int runs, const std::optional<db::Co
     const int n = int(std::size(cases));
     std::vector<double> withMine(n), without(n);
     std::vector<qint64> rows(n);
+    const bool onlyNew = qEnvironmentVariableIntValue("SELVO_BENCH_ONLY_NEW") == 1;
     for (bool mine : {false, true}) {
+        if (!mine && onlyNew)
+            continue;
         if (!useMine(db, mine))
             return false;
         for (int i = 0; i < n; ++i) {
@@ -450,7 +454,8 @@ bool runEngine(qint64 lines, qint64 topups, int runs, const std::optional<db::Co
     std::printf("\n%s, median of %d runs (ms)\n%-46s %8s %14s %14s\n", isPg(db) ? "PostgreSQL" : "SQLite",
                 runs, "", "rows", "old indexes", "these indexes");
     for (int i = 0; i < n; ++i)
-        std::printf("%-46s %8lld %14.1f %14.1f\n", cases[i].name, rows[i], without[i], withMine[i]);
+        std::printf("%-46s %8lld %14s %14.1f\n", cases[i].name, rows[i],
+                    onlyNew ? "-" : qPrintable(QString::number(without[i], 'f', 1)), withMine[i]);
     std::fflush(stdout);
     return true;
 }
