@@ -273,6 +273,7 @@ void Database::close() {
 }
 
 void Database::dropConnection() {
+    m_prepared.clear(); // its queries belong to the connection
     if (QSqlDatabase::contains(m_connectionName)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -437,7 +438,7 @@ void Database::noteError(const QSqlError& err) {
     }
 }
 
-bool Database::prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantList& binds) {
+bool Database::admitStatement(const QString& sql, const QVariantList& binds) {
     if (!isOpen()) {
         m_lastError = QStringLiteral("database not open");
         return false;
@@ -454,10 +455,21 @@ bool Database::prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantLis
             return false;
         }
     }
+    return true;
+}
+
+bool Database::prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantList& binds) {
+    if (!admitStatement(sql, binds))
+        return false;
     q.setForwardOnly(true);
     // PostgreSQL prepares only queries and DML (PREPARE ... AS CREATE fails): statements without
     // values run as they are there.
     if (binds.isEmpty() && m_config.engine == Engine::Postgres) {
+        // A kept statement may rest on what a schema change alters.
+        const QString head = sql.trimmed().left(6).toUpper();
+        if (head == QLatin1String("CREATE") || head.startsWith(QLatin1String("ALTER")) ||
+            head.startsWith(QLatin1String("DROP")))
+            m_prepared.clear();
         if (!q.exec(sql)) {
             noteError(q.lastError());
             return false;
@@ -477,10 +489,46 @@ bool Database::prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantLis
     return true;
 }
 
+QSqlQuery* Database::runPrepared(const QString& sql, const QVariantList& binds) {
+    if (!admitStatement(sql, binds))
+        return nullptr;
+    auto kept = m_prepared.find(sql);
+    if (kept == m_prepared.end()) {
+        QSqlQuery q(handle());
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) {
+            noteError(q.lastError());
+            return nullptr;
+        }
+        if (m_prepared.size() >= kPreparedKept)
+            m_prepared.clear();
+        kept = m_prepared.insert(sql, q);
+    }
+    QSqlQuery& q = *kept;
+    for (int i = 0; i < binds.size(); ++i)
+        q.bindValue(i, binds[i]);
+    if (!q.exec()) {
+        const QSqlError error = q.lastError();
+        q.finish();
+        noteError(error);
+        return nullptr;
+    }
+    return &q;
+}
+
 bool Database::exec(const QString& sql, const QVariantList& binds, int* affected) {
     // Before the query takes the connection: making it again replaces the connection.
     if (m_depth == 0 && !usable())
         return false;
+    if (m_config.engine == Engine::Postgres && !binds.isEmpty()) {
+        QSqlQuery* q = runPrepared(sql, binds);
+        if (!q)
+            return false;
+        if (affected)
+            *affected = q->numRowsAffected();
+        q->finish();
+        return true;
+    }
     QSqlQuery q(handle());
     if (!prepareAndRun(q, sql, binds))
         return false;
@@ -510,6 +558,22 @@ std::optional<QSqlQuery> Database::select(const QString& sql, const QVariantList
 }
 
 std::optional<QVariant> Database::scalar(const QString& sql, const QVariantList& binds) {
+    if (m_config.engine == Engine::Postgres && !binds.isEmpty()) {
+        if (m_depth == 0 && !usable())
+            return std::nullopt;
+        QSqlQuery* q = runPrepared(sql, binds);
+        // A read outside a transaction may simply run again once the connection is back.
+        const QString head = sql.trimmed().left(6).toUpper();
+        if (!q && m_depth == 0 && m_lastLost && head == QLatin1String("SELECT") && reconnect())
+            q = runPrepared(sql, binds);
+        if (!q)
+            return std::nullopt;
+        std::optional<QVariant> value;
+        if (q->next())
+            value = q->value(0);
+        q->finish();
+        return value;
+    }
     auto q = select(sql, binds);
     if (!q || !q->next())
         return std::nullopt;
@@ -518,11 +582,11 @@ std::optional<QVariant> Database::scalar(const QString& sql, const QVariantList&
 
 std::optional<qint64> Database::insertReturningId(const QString& sql, const QVariantList& binds,
                                                   const QString& idColumn) {
-    auto q = select(sql + QStringLiteral(" RETURNING ") + idColumn, binds);
-    if (!q || !q->next())
+    const auto value = scalar(sql + QStringLiteral(" RETURNING ") + idColumn, binds);
+    if (!value)
         return std::nullopt;
     bool ok = false;
-    const qint64 id = q->value(0).toLongLong(&ok);
+    const qint64 id = value->toLongLong(&ok);
     if (!ok)
         return std::nullopt;
     return id;
