@@ -1,9 +1,9 @@
 #include "TestShop.h"
 
 #include "core/db/ConnectionString.h"
-#include "core/store/Password.h"
 #include "core/store/Startup.h"
 #include "core/support/Clock.h"
+#include "core/support/Password.h"
 
 #include <QCoreApplication>
 #include <QDir>

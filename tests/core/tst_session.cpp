@@ -1,9 +1,9 @@
 #include "TestShop.h"
 
 #include "core/store/Operator.h"
-#include "core/store/Password.h"
 #include "core/store/StoreOps.h"
 #include "core/store/StoreSettings.h"
+#include "core/support/Password.h"
 
 #include <QTest>
 

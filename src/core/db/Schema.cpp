@@ -3,7 +3,7 @@
 #include "core/db/Backup.h"
 #include "core/db/Database.h"
 #include "core/db/DaySums.h"
-#include "core/store/Password.h"
+#include "core/support/Password.h"
 
 #include <QSqlRecord>
 #include <QStringList>

@@ -1,9 +1,9 @@
 #include "core/store/Auth.h"
 
 #include "core/store/AppContext.h"
-#include "core/store/Password.h"
 #include "core/store/StoreOps.h"
 #include "core/support/Clock.h"
+#include "core/support/Password.h"
 
 #include <QDir>
 #include <QFile>

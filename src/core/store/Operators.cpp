@@ -1,7 +1,7 @@
 #include "core/store/Operators.h"
 
 #include "core/store/AppContext.h"
-#include "core/store/Password.h"
+#include "core/support/Password.h"
 
 #include <QRandomGenerator>
 

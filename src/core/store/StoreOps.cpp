@@ -1,9 +1,9 @@
 #include "core/store/StoreOps.h"
 
 #include "core/store/AppContext.h"
-#include "core/store/Password.h"
 #include "core/support/Clock.h"
 #include "core/support/Money.h"
+#include "core/support/Password.h"
 
 #include <QMutex>
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "core/store/Password.h"
+#include "core/support/Password.h"
 
 #include <sodium.h>
 
