@@ -1,5 +1,8 @@
 #include "TestShop.h"
 
+#include "core/members/Topup.h"
+#include "core/sales/Posting.h"
+#include "core/sales/Returns.h"
 #include "core/sales/Settlement.h"
 #include "core/support/Money.h"
 
@@ -78,6 +81,44 @@ private slots:
         }
     }
 
+    // One typed amount means one sum in every dialog: settlement, recharge, fast sale, returns.
+    void everyDialogReadsAnAmountAlike_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("full-width sign") << "￥40";
+        QTest::newRow("half-width sign") << "¥40";
+        QTest::newRow("sign and blanks") << " ¥ 40 ";
+        QTest::newRow("no sign") << "40";
+    }
+    void everyDialogReadsAnAmountAlike() {
+        QFETCH(QString, text);
+        QCOMPARE(ParseMoneyText(text), 40.0);
+        const SettlementCheck cash = CheckCashPayment(text, 35.5);
+        QVERIFY2(cash.ok(), qPrintable(cash.refusal));
+        QCOMPARE(cash.payment.change, 4.5);
+        TopupRequest recharge;
+        recharge.memberId = 1;
+        recharge.amountText = text;
+        const TopupPlan topup = PrepareTopup(recharge);
+        QVERIFY2(topup.ok(), qPrintable(topup.refusal));
+        QCOMPARE(topup.amount, 40.0);
+        const FastSaleInput fast{true, kWalkInMember, text, QStringLiteral("0")};
+        QCOMPARE(CheckFastSale(fast), QString());
+        QCOMPARE(FastSaleAmount(text), 40.0);
+        test::TestShop shop;
+        QVERIFY2(shop.ok(), qPrintable(shop.error()));
+        const int product = shop.addProduct(QStringLiteral("P1"), QStringLiteral("可乐"), 50);
+        Cart list;
+        const auto row = LoadSaleProduct(shop.ctx, product);
+        QVERIFY(row);
+        list.add(*row, false);
+        ReturnInput back;
+        back.guest = true;
+        back.refundText = text;
+        const ReturnPlan plan = PrepareReturn(shop.ctx, list, back);
+        QVERIFY2(plan.refusal.isEmpty(), qPrintable(plan.refusal));
+        QCOMPARE(plan.refund, 40.0);
+    }
+
     void liveTexts() {
         QCOMPARE(ChangeLineText(QStringLiteral("￥50.00"), 35.5),
                  QStringLiteral("        找零：   ￥ 14.50"));
@@ -89,7 +130,7 @@ private slots:
         const ExcessCaptions shortOf = ExcessCaptionsFor(QStringLiteral("10"), 15.5);
         QCOMPARE(shortOf.change, QStringLiteral("收款不足"));
         QCOMPARE(shortOf.deposit, QStringLiteral("收款不足"));
-        QCOMPARE(MoneyFieldValue(QStringLiteral("￥14.505")), 14.51);
+        QCOMPARE(ParseMoneyText(QStringLiteral("￥14.505")), 14.51);
     }
 
     void balance_data() {

@@ -2,6 +2,7 @@
 
 #include "core/members/Topup.h"
 #include "core/store/StoreOps.h"
+#include "core/support/Money.h"
 
 #include <QTest>
 
@@ -42,6 +43,7 @@ private slots:
         QTest::addColumn<double>("amount");
         QTest::newRow("shown form") << "￥12.50" << 12.5;
         QTest::newRow("blanks and sign") << "  ￥ 3 " << 3.0;
+        QTest::newRow("half-width sign") << "¥12.50" << 12.5;
         QTest::newRow("letters read 0") << "abc" << 0.0;
         QTest::newRow("leading number") << "12abc" << 12.0;
         QTest::newRow("nan") << "nan" << 0.0;
@@ -56,7 +58,7 @@ private slots:
     void parse() {
         QFETCH(QString, text);
         QFETCH(double, amount);
-        QCOMPARE(ParseAmountText(text), amount);
+        QCOMPARE(ParseMoneyText(text), amount);
     }
 
     void prepare_data() {

@@ -9,12 +9,6 @@
 
 namespace selvo {
 
-double ParseAmountText(const QString& text) {
-    QString t = text.trimmed();
-    t.remove(QStringLiteral("￥"));
-    return RoundCents(ParseLeadingNumber(t));
-}
-
 QString TopupQuestionCaption() {
     return QStringLiteral("充值提示");
 }
@@ -33,9 +27,9 @@ TopupPlan PrepareTopup(const TopupRequest& r) {
         plan.focusAmount = true;
         return plan;
     };
-    const double amount = ParseAmountText(r.amountText);
+    const double amount = ParseMoneyText(r.amountText);
     if (r.recharge) {
-        const double bonus = ParseAmountText(r.bonusText);
+        const double bonus = ParseMoneyText(r.bonusText);
         const double total = RoundCents(amount + bonus);
         // The test is on the total, so a bonus alone may be given; a negative amount may not
         // hide inside a positive total.
@@ -107,7 +101,7 @@ TopupResult CommitTopup(AppContext& ctx, const TopupPlan& plan) {
             // Refused by the stored balance, or the statement failed: tell which.
             auto now =
                 ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {plan.memberId});
-            short_ = now && now->toDouble() < plan.amount - 0.005;
+            short_ = now && !MoneyCovers(now->toDouble(), plan.amount);
             return false;
         }
         result.balanceAfter = balanceBefore - plan.amount;

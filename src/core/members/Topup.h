@@ -6,10 +6,6 @@ namespace selvo {
 
 struct AppContext;
 
-// A typed amount: blanks at both ends and every "￥" removed, then the leading number ("abc"
-// reads 0, "12abc" reads 12), rounded to the fen as it is shown.
-double ParseAmountText(const QString& text);
-
 // The largest amount one recharge or deduction may move.
 inline constexpr double kMaxTopupAmount = 99999999.99;
 

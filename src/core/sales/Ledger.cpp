@@ -10,7 +10,6 @@ namespace selvo {
 
 namespace {
 // Sums of doubles: half a fen absorbs their rounding noise.
-constexpr double kTolerance = 0.005;
 
 QString member(const QVariant& id, const QVariant& name) {
     return QStringLiteral("member %1 (%2)").arg(id.toString(), name.toString());
@@ -42,12 +41,12 @@ QStringList CheckLedger(db::Database& db) {
         const double records = q->value(4).toDouble();
         const double paid = q->value(5).toDouble();
         const double implied = records - paid;
-        if (!(std::fabs(balance - implied) <= kTolerance))
+        if (!(std::fabs(balance - implied) <= kHalfFen))
             problems << QStringLiteral("%1: balance %2, but the recharge records (%3) and the balance-paid "
                                        "orders (%4) make %5")
                             .arg(who, FormatAmount(balance), FormatAmount(records), FormatAmount(paid),
                                  FormatAmount(implied));
-        if (balance < -kTolerance)
+        if (balance < -kHalfFen)
             problems << QStringLiteral("%1: balance below zero (%2)").arg(who, FormatAmount(balance));
         if (points < 0)
             problems << QStringLiteral("%1: points below zero (%2)").arg(who).arg(points);

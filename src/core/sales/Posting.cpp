@@ -66,14 +66,14 @@ OrderDraft MakeSaleDraft(const Cart& cart, const StoreSettings& settings, int me
 }
 
 QString FastSalePointsText(const QString& amountText, int yuanToInteral) {
-    const double amount = MoneyFieldValue(amountText);
+    const double amount = ParseMoneyText(amountText);
     if (!(amount > 0) || yuanToInteral < 1 || amount > kMaxAmount)
         return QStringLiteral("0");
     return QString::number(qint64(std::trunc(amount / yuanToInteral)));
 }
 
 double FastSaleAmount(const QString& amountText) {
-    return MoneyFieldValue(amountText);
+    return ParseMoneyText(amountText);
 }
 
 QString CheckFastSale(const FastSaleInput& input, FastSaleField* at) {
@@ -86,9 +86,8 @@ QString CheckFastSale(const FastSaleInput& input, FastSaleField* at) {
         *at = FastSaleField::None;
     if (!input.guest && input.memberId <= 0)
         return refuse(FastSaleField::Member, QStringLiteral("请选择会员\r\n或设置为散客消费！"));
-    QString amount = input.amountText;
-    amount.remove(QStringLiteral("￥"));
-    if (FastSaleAmount(input.amountText) < 0.000001)
+    const QString amount = StripMoneySigns(input.amountText);
+    if (const double value = FastSaleAmount(input.amountText); value < 0 || IsZeroMoney(value))
         return refuse(FastSaleField::Amount, QStringLiteral("实收价格不能小于0"));
     if (!IsWholeNumberText(amount) || FastSaleAmount(input.amountText) > kMaxAmount)
         return refuse(FastSaleField::Amount, QStringLiteral("请输入正确的消费金额"));

@@ -15,7 +15,6 @@ namespace {
 // Enough for any shop: a clash needs another till to draw the same number in the same second.
 constexpr int kOrderNoAttempts = 20;
 // Money is kept in yuan as doubles; half a fen absorbs their rounding noise in comparisons.
-constexpr double kMoneyEpsilon = 0.005;
 } // namespace
 
 QString WriteOrderRow(AppContext& ctx, const OrderDraft& draft, const QVariant& saleDate, int* clashes) {
@@ -75,7 +74,7 @@ AccountResult ChangeMemberAccount(AppContext& ctx, int memberId, const AccountCh
     // A decrease is bounded by what is stored; an increase of the balance is not checked, one of
     // the points must leave them within 32 bits. The bounds are worked out here and compared with
     // the stored value alone, so no sum in the statement can overflow the column's type.
-    const double balanceFloor = change.balance < 0 ? -kMoneyEpsilon : -1e300;
+    const double balanceFloor = change.balance < 0 ? -kHalfFen : -1e300;
     const qint64 points = change.points;
     const qint64 pointsFloor = change.points < 0 ? 0 : std::numeric_limits<qint64>::min() / 2;
     const qint64 pointsCeiling = qint64(kMaxPoints);

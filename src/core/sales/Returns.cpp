@@ -22,13 +22,6 @@ QString notFoundText() {
     return QStringLiteral("无法找到产品信息");
 }
 
-QString withoutYuan(const QString& text) {
-    QString s = text;
-    s.remove(QStringLiteral("￥"));
-    s.remove(QChar(0x00A5));
-    return s.trimmed();
-}
-
 int clampPoints(double points) {
     if (!(points > 0))
         return 0;
@@ -73,7 +66,7 @@ ReturnTotals ComputeReturnTotals(const Cart& list, const StoreSettings& settings
 
 QString RefundPointsText(const QString& refundText, int mode, double specialOfferAmount,
                          const StoreSettings& settings) {
-    const double refund = MoneyFieldValue(refundText);
+    const double refund = ParseMoneyText(refundText);
     if (!(std::fabs(refund) <= kMaxAmount))
         return QStringLiteral("0");
     double points = 0;
@@ -220,16 +213,16 @@ ReturnPlan PrepareReturn(AppContext& ctx, const Cart& list, const ReturnInput& i
         return refuse(QStringLiteral("请选择会员\r\n或设置为散客消费"));
 
     // The refund is taken to the fen, as the question shows it, before any check.
-    const QString refundText = withoutYuan(input.refundText);
+    const QString refundText = StripMoneySigns(input.refundText);
     if (!IsWholeNumberText(refundText) || std::fabs(ParseLeadingNumber(refundText)) > kMaxAmount)
         return refuse(QStringLiteral("请输入正确的退款金额"), ReturnField::Refund);
-    const double r = MoneyFieldValue(refundText);
+    const double r = ParseMoneyText(refundText);
     if (r < 0)
         return refuse(QStringLiteral("退款金额不能小于0"), ReturnField::Refund);
-    if (r < 0.000001)
+    if (IsZeroMoney(r))
         return refuse(QStringLiteral("退款金额不能为0"), ReturnField::Refund);
     const double goods = RoundCents(totals.cart.listTotal);
-    if (r > goods + 0.005)
+    if (!MoneyCovers(goods, r))
         return refuse(QStringLiteral("退款金额不能超过商品总价"), ReturnField::Refund);
 
     const int mode = input.guest ? RefundCash : normalMode(input.mode);

@@ -11,16 +11,9 @@
 namespace selvo {
 
 namespace {
-QString withoutYuan(const QString& text) {
-    QString s = text;
-    s.remove(QStringLiteral("￥"));
-    s.remove(QChar(0x00A5)); // the half-width sign some keyboards type
-    return s;
-}
-
 // A money field that holds something other than one number, or an absurd amount.
 bool badMoneyText(const QString& text) {
-    const QString s = withoutYuan(text);
+    const QString s = StripMoneySigns(text);
     return !IsWholeNumberText(s) || std::fabs(ParseLeadingNumber(s)) > kMaxAmount;
 }
 } // namespace
@@ -51,19 +44,15 @@ int PointsNeeded(double amountDue, int interalToYuan) {
     return points >= double(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max() : int(points);
 }
 
-double MoneyFieldValue(const QString& text) {
-    return RoundCents(ParseLeadingNumber(withoutYuan(text)));
-}
-
 QString ChangeLineText(const QString& cashText, double amountDue) {
-    const double change = RoundCents(MoneyFieldValue(cashText) - RoundCents(amountDue));
+    const double change = RoundCents(ParseMoneyText(cashText) - RoundCents(amountDue));
     if (change >= 0)
         return QStringLiteral("        找零：   ￥ ") + FormatAmount(change);
     return QStringLiteral("        找零：    收款不足");
 }
 
 ExcessCaptions ExcessCaptionsFor(const QString& extraCashText, double shortfall) {
-    const double excess = RoundCents(MoneyFieldValue(extraCashText) - RoundCents(shortfall));
+    const double excess = RoundCents(ParseMoneyText(extraCashText) - RoundCents(shortfall));
     if (excess >= 0)
         return {QStringLiteral("找零￥") + FormatAmount(excess),
                 QStringLiteral("充入余额￥") + FormatAmount(excess)};
@@ -76,7 +65,7 @@ SettlementCheck CheckCashPayment(const QString& cashText, double amountDue) {
         c.refusal = QStringLiteral("请输入正确的收款金额");
         return c;
     }
-    const double cash = MoneyFieldValue(cashText);
+    const double cash = ParseMoneyText(cashText);
     const double change = RoundCents(cash - RoundCents(amountDue));
     if (change < 0) {
         c.refusal = QStringLiteral("收款金额不足,不能结账");
@@ -99,7 +88,7 @@ SettlementCheck CheckBalancePayment(int memberId, double balance, double amountD
         return c;
     }
     c.payment.payType = PayBalance;
-    if (balance >= due - 0.005) {
+    if (MoneyCovers(balance, due)) {
         c.confirmation = QString::asprintf("扣除余额: ￥ %8.2f 元\r\n无需收银、无需找零", due);
         return c;
     }
@@ -107,9 +96,9 @@ SettlementCheck CheckBalancePayment(int memberId, double balance, double amountD
         c.refusal = QStringLiteral("请输入正确的收款金额");
         return c;
     }
-    const double shortfall = MoneyFieldValue(shortfallText);
-    const double extra = MoneyFieldValue(extraCashText);
-    if (!(extra + 0.000001 > shortfall)) {
+    const double shortfall = ParseMoneyText(shortfallText);
+    const double extra = ParseMoneyText(extraCashText);
+    if (!MoneyCovers(extra, shortfall)) {
         c.refusal = QStringLiteral("余额不足,不能结账!");
         return c;
     }

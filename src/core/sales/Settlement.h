@@ -43,9 +43,6 @@ std::optional<SettlementMember> LoadSettlementMember(AppContext& ctx, int member
 // Points that pay for an amount: the amount rounded up to a whole yuan × the redemption rate.
 int PointsNeeded(double amountDue, int interalToYuan);
 
-// A money field's value: the text without "￥", read as a leading number and taken to the fen.
-double MoneyFieldValue(const QString& text);
-
 // "        找零：   ￥ %.02f" or "        找零：    收款不足" for the cash field's text.
 QString ChangeLineText(const QString& cashText, double amountDue);
 // The captions of the two radio buttons of the automatic recharge for the extra-cash text.

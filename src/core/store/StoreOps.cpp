@@ -14,7 +14,6 @@ namespace selvo {
 
 namespace {
 // Money is kept in yuan as doubles; half a fen absorbs their rounding noise in comparisons.
-constexpr double kMoneyEpsilon = 0.005;
 
 bool changeOneRow(AppContext& ctx, const QString& sql, const QVariantList& binds) {
     int affected = 0;
@@ -51,7 +50,7 @@ bool DeductMemberBalance(AppContext& ctx, int memberId, double amount) {
         return false;
     return changeOneRow(
         ctx, QStringLiteral("UPDATE tb_members SET Balance = Balance - ? WHERE ID = ? AND Balance >= ?"),
-        {amount, memberId, amount - kMoneyEpsilon});
+        {amount, memberId, amount - kHalfFen});
 }
 
 bool DeductMemberPoints(AppContext& ctx, int memberId, int points) {

@@ -1,5 +1,7 @@
 #include "core/support/Money.h"
 
+#include "core/support/Number.h"
+
 #include <cmath>
 
 namespace selvo {
@@ -18,6 +20,17 @@ QString FormatMoney(double yuan) {
 
 QString FormatQuantity(double quantity) {
     return QString::asprintf("%g", quantity);
+}
+
+QString StripMoneySigns(const QString& text) {
+    QString s = text;
+    s.remove(QStringLiteral("￥"));
+    s.remove(QChar(0x00A5)); // ¥
+    return s.trimmed();
+}
+
+double ParseMoneyText(const QString& text) {
+    return RoundCents(ParseLeadingNumber(StripMoneySigns(text)));
 }
 
 namespace {

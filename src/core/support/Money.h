@@ -11,6 +11,25 @@ QString FormatAmount(double yuan);
 // "%g": quantities.
 QString FormatQuantity(double quantity);
 
+// What an amount field holds, read the one way every screen reads it: the text without its
+// yuan signs ("￥", and the half-width "¥" some keyboards type) and outer blanks, then its
+// leading number (ParseLeadingNumber: "12abc" is 12, "abc" is 0), to the fen.
+double ParseMoneyText(const QString& text);
+// The text of an amount field without its yuan signs and outer blanks, for the checks that
+// want the whole text to be a number (IsWholeNumberText).
+QString StripMoneySigns(const QString& text);
+
+// Sums of money agree when they agree to the fen: half a fen is the tolerance of every comparison.
+inline constexpr double kHalfFen = 0.005;
+// `have` is enough for `need` (at most half a fen short).
+inline bool MoneyCovers(double have, double need) {
+    return have >= need - kHalfFen;
+}
+// Nothing to the fen: less than half a fen either way.
+inline bool IsZeroMoney(double yuan) {
+    return yuan > -kHalfFen && yuan < kHalfFen;
+}
+
 // The bounds every figure is held to before it is written, whoever computed it: a screen, the
 // command line or a caller that never went through a screen's checks.
 //

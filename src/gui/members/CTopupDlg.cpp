@@ -195,7 +195,7 @@ void CTopupDlg::focusAmount() {
 }
 
 void CTopupDlg::recalculate() {
-    m_total->setText(FormatMoney(ParseAmountText(m_amount->text()) + ParseAmountText(m_bonus->text())));
+    m_total->setText(FormatMoney(ParseMoneyText(m_amount->text()) + ParseMoneyText(m_bonus->text())));
 }
 
 void CTopupDlg::chooseMember() {

@@ -445,7 +445,7 @@ void CSaleDlg::settle() {
         }
     }
     const CartTotals t = totals();
-    if (t.amountDue() < 0.000001) {
+    if (t.amountDue() < 0 || IsZeroMoney(t.amountDue())) {
         ToastError(this, QStringLiteral("实收价格不能为0"));
         m_list->setFocus(); // the cart, where prices and discounts are changed
         return;
