@@ -155,7 +155,8 @@ private slots:
         if (!conf.isEmpty())
             writeFile(QDir(dir.path()).filePath(QStringLiteral("selvo.conf")), conf);
         for (const QString& kv : env)
-            qputenv(kv.section(QLatin1Char('='), 0, 0).toLatin1(), kv.section(QLatin1Char('='), 1).toUtf8());
+            qputenv(kv.section(QLatin1Char('='), 0, 0).toLatin1().constData(),
+                    kv.section(QLatin1Char('='), 1).toUtf8());
         const db::ConnectionConfig c = ConnectionConfigFor(dir.path());
         QCOMPARE(c.sqliteFile, QDir(dir.path()).filePath(QStringLiteral("hydb.db")));
         if (!expected.contains(QLatin1Char('|'))) {

@@ -492,17 +492,17 @@ bool Database::prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantLis
 QSqlQuery* Database::runPrepared(const QString& sql, const QVariantList& binds) {
     if (!admitStatement(sql, binds))
         return nullptr;
-    auto kept = m_prepared.find(sql);
-    if (kept == m_prepared.end()) {
-        QSqlQuery q(handle());
-        q.setForwardOnly(true);
-        if (!q.prepare(sql)) {
-            noteError(q.lastError());
+    std::shared_ptr<QSqlQuery> kept = m_prepared.value(sql);
+    if (!kept) {
+        kept = std::make_shared<QSqlQuery>(handle());
+        kept->setForwardOnly(true);
+        if (!kept->prepare(sql)) {
+            noteError(kept->lastError());
             return nullptr;
         }
         if (m_prepared.size() >= kPreparedKept)
             m_prepared.clear();
-        kept = m_prepared.insert(sql, q);
+        m_prepared.insert(sql, kept);
     }
     QSqlQuery& q = *kept;
     for (int i = 0; i < binds.size(); ++i)

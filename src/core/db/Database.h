@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace selvo::db {
@@ -191,7 +192,7 @@ private:
     // PostgreSQL: statements prepared on this connection, by their text. Qt prepares a statement
     // with a PREPARE, runs it with an EXECUTE and drops it with a DEALLOCATE, three round trips;
     // a kept one costs the EXECUTE alone. Emptied with the connection and by any schema change.
-    QHash<QString, QSqlQuery> m_prepared;
+    QHash<QString, std::shared_ptr<QSqlQuery>> m_prepared;
     static constexpr int kPreparedKept = 256;
     std::function<void()> m_beforeCommit;
     bool m_loseCommitReply = false;

@@ -112,12 +112,12 @@ CPrdManDlg::CPrdManDlg(AppContext& context, QWidget* parent)
     connect(m_tree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { nodeSelected(current); });
     connect(m_list, &CListCtrlPlus::itemDoubleClicked, this,
-            [this](int row, int) { openEditor(m_list->itemData(row).toInt()); });
+            [this](int clicked, int) { openEditor(m_list->itemData(clicked).toInt()); });
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        const int row = m_list->rowAt(pos.y());
-        if (row < 0)
+        const int under = m_list->rowAt(pos.y());
+        if (under < 0)
             return;
-        QMenu* menu = createRowMenu(row, this);
+        QMenu* menu = createRowMenu(under, this);
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(m_list->viewport()->mapToGlobal(pos));
     });

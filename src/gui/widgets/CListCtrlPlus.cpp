@@ -381,13 +381,13 @@ void CListCtrlPlus::removeAllColumns() {
 
 // ---- rows
 
-int CListCtrlPlus::addRow(const QStringList& texts, const QVariant& data) {
-    return insertRow(rowCount(), texts, data);
+int CListCtrlPlus::addRow(const QStringList& texts, const QVariant& value) {
+    return insertRow(rowCount(), texts, value);
 }
 
-int CListCtrlPlus::insertRow(int row, const QStringList& texts, const QVariant& data) {
+int CListCtrlPlus::insertRow(int row, const QStringList& texts, const QVariant& value) {
     row = std::clamp(row, 0, rowCount());
-    m_model->insertItem(row, ListModel::Item{texts, data, false});
+    m_model->insertItem(row, ListModel::Item{texts, value, false});
     return row;
 }
 
@@ -433,14 +433,14 @@ QVariant CListCtrlPlus::itemData(int row) const {
     return row >= 0 && row < rowCount() ? m_model->items[size_t(row)].data : QVariant();
 }
 
-void CListCtrlPlus::setItemData(int row, const QVariant& data) {
+void CListCtrlPlus::setItemData(int row, const QVariant& value) {
     if (row >= 0 && row < rowCount())
-        m_model->items[size_t(row)].data = data;
+        m_model->items[size_t(row)].data = value;
 }
 
-int CListCtrlPlus::findRowByData(const QVariant& data) const {
+int CListCtrlPlus::findRowByData(const QVariant& value) const {
     for (int row = 0; row < rowCount(); ++row)
-        if (m_model->items[size_t(row)].data == data)
+        if (m_model->items[size_t(row)].data == value)
             return row;
     return -1;
 }

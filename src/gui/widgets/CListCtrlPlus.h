@@ -61,8 +61,8 @@ public:
     bool isHighlightColumn(int column) const;
 
     // Rows. Texts beyond the column count are kept but not shown.
-    int addRow(const QStringList& texts, const QVariant& data = {});
-    int insertRow(int row, const QStringList& texts, const QVariant& data = {});
+    int addRow(const QStringList& texts, const QVariant& value = {});
+    int insertRow(int row, const QStringList& texts, const QVariant& value = {});
     void removeRow(int row);
     void clear();         // every row (and the page source); columns stay
     int rowCount() const; // rows loaded so far
@@ -70,8 +70,8 @@ public:
     void setItemText(int row, int column, const QString& text);
     QStringList rowTexts(int row) const; // in column (not display) order
     QVariant itemData(int row) const;
-    void setItemData(int row, const QVariant& data);
-    int findRowByData(const QVariant& data) const; // -1 when absent
+    void setItemData(int row, const QVariant& value);
+    int findRowByData(const QVariant& value) const; // -1 when absent
 
     // Check boxes in the first column.
     void setCheckBoxes(bool on);
