@@ -212,7 +212,12 @@ CSaleDlg::CSaleDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
     showTotals();
 }
 
-CSaleDlg::~CSaleDlg() = default;
+CSaleDlg::~CSaleDlg() {
+    // The children outlive this part of the object: a search box that loses the focus as it goes
+    // puts its hint back and says its text changed. Nothing of theirs may reach this any more.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+}
 
 void CSaleDlg::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
