@@ -260,12 +260,8 @@ PurchaseSaveResult SavePurchase(AppContext& ctx, const PurchaseList& list, int m
             return result;
         }
     }
-    if (const QString trouble = DatabaseTroubleText(ctx.db); !trouble.isEmpty()) {
-        result.message = trouble;
-        result.detail.clear();
-    } else if (result.message.isEmpty()) {
+    if (!TakeDatabaseTrouble(ctx.db, result.message, result.detail) && result.message.isEmpty())
         fail(failedText);
-    }
     result.ok = false;
     return result;
 }
@@ -395,12 +391,9 @@ PurchaseCancelResult CancelPurchase(AppContext& ctx, const QString& code, const 
         result.detail = cause;
         return result;
     }
-    if (const QString trouble = DatabaseTroubleText(ctx.db); !trouble.isEmpty()) {
-        result.message = trouble;
-        result.detail.clear();
-    } else if (!result.nothing && result.message.isEmpty()) {
+    if (!TakeDatabaseTrouble(ctx.db, result.message, result.detail) && !result.nothing &&
+        result.message.isEmpty())
         fail(failedText);
-    }
     return result;
 }
 

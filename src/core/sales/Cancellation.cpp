@@ -314,12 +314,8 @@ CancelResult CommitCancelOrder(AppContext& ctx, const CancelPlan& plan, const QS
         result.detail = cause;
         return result;
     }
-    if (const QString trouble = DatabaseTroubleText(ctx.db); !trouble.isEmpty()) {
-        result.message = trouble;
-        result.detail.clear();
-    } else if (result.message.isEmpty()) {
+    if (!TakeDatabaseTrouble(ctx.db, result.message, result.detail) && result.message.isEmpty())
         fail(failedText);
-    }
     return result;
 }
 

@@ -32,4 +32,13 @@ QString DatabaseTroubleText(const db::Database& db) {
     return {};
 }
 
+bool TakeDatabaseTrouble(const db::Database& db, QString& message, QString& detail) {
+    const QString trouble = DatabaseTroubleText(db);
+    if (trouble.isEmpty())
+        return false;
+    message = trouble;
+    detail.clear();
+    return true;
+}
+
 } // namespace selvo

@@ -38,5 +38,8 @@ QString DatabaseBusyText();
 // Why a failed posting failed when the database itself is the cause: its file vanished (and where
 // its data was rescued), or another program held the write lock. Empty for any other cause.
 QString DatabaseTroubleText(const db::Database& db);
+// After a failed posting: the database's trouble, when there is one, replaces what the posting
+// said (`message`, and `detail` is cleared). False when there is none.
+bool TakeDatabaseTrouble(const db::Database& db, QString& message, QString& detail);
 
 } // namespace selvo
