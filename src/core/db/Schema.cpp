@@ -3,6 +3,7 @@
 #include "core/db/Backup.h"
 #include "core/db/Database.h"
 #include "core/db/DaySums.h"
+#include "core/db/TextSearch.h"
 #include "core/support/Password.h"
 
 #include <QSqlRecord>
@@ -214,8 +215,45 @@ bool migrateTo5(Database& db) {
            db.exec(QStringLiteral("DROP INDEX IF EXISTS ix_lines_prd_saledate"));
 }
 
+// Searches as the operator types: a search index of members and products that the database keeps
+// itself (see TextSearch.h). The uniqueness checks on saving compare trimmed values on both sides;
+// these indexes hold the trimmed values, so the checks stay single lookups.
+const char* const kTrimmedIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS ix_members_trim_mobile ON tb_members(trim(MobilePhone))",
+    "CREATE INDEX IF NOT EXISTS ix_members_trim_idcard ON tb_members(trim(IdCard))",
+    "CREATE INDEX IF NOT EXISTS ix_members_trim_code ON tb_members(trim(MemberCode))",
+    "CREATE INDEX IF NOT EXISTS ix_product_trim_code ON tb_product(trim(PrdCode))",
+    "CREATE INDEX IF NOT EXISTS ix_product_trim_name ON tb_product(trim(PrdName))",
+    // The product page lists a state newest first, a page at a time.
+    "CREATE INDEX IF NOT EXISTS ix_product_state_adddate ON tb_product(State, AddDate, ID)",
+};
+
+bool migrateTo6(Database& db) {
+    bool trigrams = true;
+    if (db.engine() == Engine::Postgres) {
+        // pg_trgm is one of the server's contrib modules (Debian: postgresql-contrib). A server
+        // without it still searches correctly; texts of three or more characters then go unindexed.
+        if (!db.begin())
+            return false;
+        trigrams = db.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"));
+        if (!(trigrams ? db.commit() : db.rollback()))
+            return false;
+    }
+    for (const QString& ddl : SearchIndexDdl(db)) {
+        if (!trigrams && ddl.contains(QLatin1String("gin_trgm_ops")))
+            continue;
+        if (!db.exec(ddl))
+            return false;
+    }
+    for (const char* ddl : kTrimmedIndexes) {
+        if (!db.exec(QString::fromLatin1(ddl)))
+            return false;
+    }
+    return true;
+}
+
 using Step = bool (*)(Database&);
-const Step kSteps[] = {migrateTo1, migrateTo2, migrateTo3, migrateTo4, migrateTo5};
+const Step kSteps[] = {migrateTo1, migrateTo2, migrateTo3, migrateTo4, migrateTo5, migrateTo6};
 static_assert(std::size(kSteps) == kSchemaVersion, "one migration step per schema version");
 
 // Two tills starting on an empty shared database must not both create the schema: PostgreSQL

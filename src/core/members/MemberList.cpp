@@ -1,5 +1,6 @@
 #include "core/members/MemberList.h"
 
+#include "core/db/TextSearch.h"
 #include "core/members/Member.h"
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
@@ -92,28 +93,14 @@ QList<std::pair<QString, int>> MemberStateChoices() {
 
 std::optional<QVector<int>> MemberListIds(AppContext& ctx, const MemberFilter& filter) {
     const QString text = filter.text.trimmed();
-    QStringList where;
-    QVariantList binds;
-    if (filter.state != -1) {
-        where << QStringLiteral("UserState = ?");
-        binds << filter.state;
-    }
-    if (!text.isEmpty()) {
-        const QString pattern = db::likePattern(text);
-        where << QStringLiteral("(") + ctx.db.likeClause(QStringLiteral("MemberCode")) +
-                     QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("FirstSpell")) +
-                     QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("TrueName")) +
-                     QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("MobilePhone")) +
-                     QStringLiteral(")");
-        binds << pattern << pattern << pattern << pattern;
-    }
-    QString sql = QStringLiteral("SELECT ID FROM tb_members");
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    db::SearchQuery query;
+    query.select = QStringLiteral("SELECT ID FROM tb_members");
+    if (filter.state != -1)
+        query.where = {QStringLiteral("UserState = ?"), {filter.state}};
     // Members registered in the same second keep a fixed order (newest ID first).
-    sql +=
-        text.isEmpty() ? QStringLiteral(" ORDER BY AddDate DESC, ID DESC") : QStringLiteral(" ORDER BY ID");
-    auto q = ctx.db.select(sql, binds);
+    query.orderBy = text.isEmpty() ? QStringLiteral("AddDate DESC, ID DESC") : QStringLiteral("ID");
+    const auto statement = db::SearchStatement(ctx.db, db::SearchTable::Members, text, query);
+    auto q = statement ? ctx.db.select(statement->sql, statement->binds) : std::nullopt;
     if (!q)
         return std::nullopt;
     QVector<int> ids;

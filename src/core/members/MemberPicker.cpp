@@ -1,5 +1,6 @@
 #include "core/members/MemberPicker.h"
 
+#include "core/db/TextSearch.h"
 #include "core/members/Member.h"
 #include "core/store/AppContext.h"
 
@@ -15,21 +16,18 @@ QString PickerHint() {
 }
 
 QList<PickerItem> PickerMembers(AppContext& ctx, const QString& text) {
-    const QString search = text.trimmed();
-    QString sql = QStringLiteral("SELECT ID, TrueName, MobilePhone FROM tb_members WHERE UserState = 0");
-    QVariantList binds;
-    if (!search.isEmpty() && search != PickerHint()) {
-        const QString pattern = db::likePattern(search);
-        sql += QStringLiteral(" AND (") + ctx.db.likeClause(QStringLiteral("MemberCode")) +
-               QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("FirstSpell")) +
-               QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("TrueName")) +
-               QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("MobilePhone")) +
-               QStringLiteral(")");
-        binds << pattern << pattern << pattern << pattern;
-    }
-    sql += QStringLiteral(" ORDER BY ID LIMIT ") + QString::number(kPickerLimit);
+    QString search = text.trimmed();
+    if (search == PickerHint())
+        search.clear();
+    db::SearchQuery query;
+    query.select = QStringLiteral("SELECT ID, TrueName, MobilePhone FROM tb_members");
+    query.where = {QStringLiteral("UserState = 0"), {}};
+    query.orderBy = QStringLiteral("ID");
+    query.limit = kPickerLimit;
+    query.byId = true;
     QList<PickerItem> items;
-    auto q = ctx.db.select(sql, binds);
+    const auto statement = db::SearchStatement(ctx.db, db::SearchTable::Members, search, query);
+    auto q = statement ? ctx.db.select(statement->sql, statement->binds) : std::nullopt;
     if (!q)
         return items;
     while (q->next())

@@ -1,10 +1,13 @@
 #include "core/products/ProductList.h"
 
+#include "core/db/TextSearch.h"
 #include "core/products/Categories.h"
 #include "core/products/ProductText.h"
 #include "core/store/AppContext.h"
 #include "core/store/StoreOps.h"
 #include "core/support/Money.h"
+
+#include <QHash>
 
 #include <algorithm>
 
@@ -36,30 +39,33 @@ ProductRow readRow(const QSqlQuery& q) {
     return r;
 }
 
-// Appends the search and property conditions and the order.
-void appendFilter(AppContext& ctx, QString& sql, QVariantList& binds, const ProductFilter& filter) {
-    const QString text = filter.search.trimmed();
-    if (!text.isEmpty()) {
-        sql += QStringLiteral(" AND (") + ctx.db.likeClause(QStringLiteral("p.PrdName")) +
-               QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("p.FirstSpell")) +
-               QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("p.PrdCode")) + QLatin1Char(')');
-        const QString pattern = db::likePattern(text);
-        binds << pattern << pattern << pattern;
-    }
+const QString kIdColumns = QStringLiteral(
+    "SELECT p.ID, p.PrdType FROM tb_product p INNER JOIN tb_productTypes t ON p.PrdType = t.ID");
+
+// The IDs and categories of the products passing `where` and the filter, newest first; ID breaks
+// ties between products added in the same second, newest first as well.
+bool listIds(AppContext& ctx, const db::SqlPart& where, const ProductFilter& filter,
+             QList<std::pair<int, int>>& out) {
+    db::SearchQuery query;
+    query.select = kIdColumns;
+    query.prefix = QStringLiteral("p.");
+    query.where = where;
     if (filter.property != 0) {
-        sql += QStringLiteral(" AND p.PrdProperty = ?");
-        binds << filter.property;
+        query.where.sql += QStringLiteral(" AND p.PrdProperty = ?");
+        query.where.binds << filter.property;
     }
-    // ID breaks ties between products added in the same second, newest first as well.
-    sql += QStringLiteral(" ORDER BY p.AddDate DESC, p.ID DESC");
+    query.orderBy = QStringLiteral("p.AddDate DESC, p.ID DESC");
+    const auto statement = db::SearchStatement(ctx.db, db::SearchTable::Products, filter.search, query);
+    auto q = statement ? ctx.db.select(statement->sql, statement->binds) : std::nullopt;
+    if (!q)
+        return false;
+    while (q->next())
+        out.append({q->value(0).toInt(), q->value(1).toInt()});
+    return true;
 }
 
-void runListing(AppContext& ctx, const QString& sql, const QVariantList& binds, QList<ProductRow>& rows) {
-    auto q = ctx.db.select(sql, binds);
-    if (!q)
-        return;
-    while (q->next())
-        rows.append(readRow(*q));
+QList<ProductRow> rowsOf(AppContext& ctx, const std::optional<QVector<int>>& ids) {
+    return ids ? ProductRowsByIds(ctx, *ids) : QList<ProductRow>();
 }
 } // namespace
 
@@ -78,46 +84,93 @@ bool ProductMatchesFilter(const ProductRow& row, const ProductFilter& filter) {
            row.initials.contains(text, Qt::CaseInsensitive) || row.code.contains(text, Qt::CaseInsensitive);
 }
 
-QList<ProductRow> ListProducts(AppContext& ctx, int listFilter, const ProductFilter& filter) {
-    QString sql = kRowColumns + QStringLiteral(" WHERE p.State = ?");
-    QVariantList binds{listFilter == kListOffShelf ? int(ProductOffShelf) : int(ProductOnSale)};
+std::optional<QVector<int>> ListProductIds(AppContext& ctx, int listFilter, const ProductFilter& filter) {
+    db::SqlPart where{QStringLiteral("p.State = ?"),
+                      {listFilter == kListOffShelf ? int(ProductOffShelf) : int(ProductOnSale)}};
     if (listFilter >= 0) {
-        sql += QStringLiteral(" AND p.PrdType = ?");
-        binds << listFilter;
+        where.sql += QStringLiteral(" AND p.PrdType = ?");
+        where.binds << listFilter;
     }
-    appendFilter(ctx, sql, binds, filter);
+    QList<std::pair<int, int>> found;
+    if (!listIds(ctx, where, filter, found))
+        return std::nullopt;
+    QVector<int> ids;
+    ids.reserve(found.size());
+    for (const auto& [id, category] : found)
+        ids.append(id);
+    return ids;
+}
+
+std::optional<QVector<int>> ListCategoryProductIds(AppContext& ctx, const CategoryTree& tree, int categoryId,
+                                                   const ProductFilter& filter) {
+    QList<int> categories = tree.subtree(categoryId);
+    if (categories.isEmpty())
+        categories = {categoryId};
+    QHash<int, int> position;
+    for (qsizetype i = 0; i < categories.size(); ++i)
+        position.insert(categories[i], int(i));
+
+    QList<std::pair<int, int>> found;
+    for (qsizetype from = 0; from < categories.size(); from += kCategoriesPerStatement) {
+        const qsizetype n = std::min<qsizetype>(kCategoriesPerStatement, categories.size() - from);
+        db::SqlPart where{QStringLiteral("p.State = ? AND p.PrdType IN ("), {int(ProductOnSale)}};
+        for (qsizetype i = 0; i < n; ++i) {
+            where.sql += i ? QStringLiteral(", ?") : QStringLiteral("?");
+            where.binds << categories[from + i];
+        }
+        where.sql += QLatin1Char(')');
+        if (!listIds(ctx, where, filter, found))
+            return std::nullopt;
+    }
+    // Category by category in tree order; each category's rows keep their newest-first order.
+    std::stable_sort(found.begin(), found.end(), [&](const auto& a, const auto& b) {
+        return position.value(a.second) < position.value(b.second);
+    });
+    QVector<int> ids;
+    ids.reserve(found.size());
+    for (const auto& [id, category] : found)
+        ids.append(id);
+    return ids;
+}
+
+QList<ProductRow> ProductRowsByIds(AppContext& ctx, const QVector<int>& ids) {
     QList<ProductRow> rows;
-    runListing(ctx, sql, binds, rows);
+    // A page at a time keeps the statement's bound values well under every engine's limit.
+    constexpr qsizetype kChunk = 500;
+    QHash<int, ProductRow> found;
+    for (qsizetype start = 0; start < ids.size(); start += kChunk) {
+        const qsizetype n = std::min(kChunk, ids.size() - start);
+        QString marks;
+        QVariantList binds;
+        for (qsizetype i = 0; i < n; ++i) {
+            marks += i ? QStringLiteral(",?") : QStringLiteral("?");
+            binds << ids[start + i];
+        }
+        auto q =
+            ctx.db.select(kRowColumns + QStringLiteral(" WHERE p.ID IN (") + marks + QLatin1Char(')'), binds);
+        if (!q)
+            return rows;
+        while (q->next()) {
+            const ProductRow r = readRow(*q);
+            found.insert(r.id, r);
+        }
+    }
+    rows.reserve(ids.size());
+    for (const int id : ids) {
+        const auto it = found.constFind(id);
+        if (it != found.constEnd())
+            rows.append(*it);
+    }
     return rows;
+}
+
+QList<ProductRow> ListProducts(AppContext& ctx, int listFilter, const ProductFilter& filter) {
+    return rowsOf(ctx, ListProductIds(ctx, listFilter, filter));
 }
 
 QList<ProductRow> ListCategoryProducts(AppContext& ctx, const CategoryTree& tree, int categoryId,
                                        const ProductFilter& filter) {
-    QList<int> ids = tree.subtree(categoryId);
-    if (ids.isEmpty())
-        ids = {categoryId};
-    QHash<int, int> position;
-    for (qsizetype i = 0; i < ids.size(); ++i)
-        position.insert(ids[i], int(i));
-
-    QList<ProductRow> rows;
-    for (qsizetype from = 0; from < ids.size(); from += kCategoriesPerStatement) {
-        const qsizetype n = std::min<qsizetype>(kCategoriesPerStatement, ids.size() - from);
-        QString sql = kRowColumns + QStringLiteral(" WHERE p.State = ? AND p.PrdType IN (");
-        QVariantList binds{int(ProductOnSale)};
-        for (qsizetype i = 0; i < n; ++i) {
-            sql += i ? QStringLiteral(", ?") : QStringLiteral("?");
-            binds << ids[from + i];
-        }
-        sql += QLatin1Char(')');
-        appendFilter(ctx, sql, binds, filter);
-        runListing(ctx, sql, binds, rows);
-    }
-    // Category by category in tree order; each category's rows keep their newest-first order.
-    std::stable_sort(rows.begin(), rows.end(), [&](const ProductRow& a, const ProductRow& b) {
-        return position.value(a.category) < position.value(b.category);
-    });
-    return rows;
+    return rowsOf(ctx, ListCategoryProductIds(ctx, tree, categoryId, filter));
 }
 
 std::optional<ProductRow> ReadProductRow(AppContext& ctx, int productId) {

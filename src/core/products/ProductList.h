@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <optional>
 
@@ -44,6 +45,14 @@ struct ProductFilter {
 // Whether a product passes the search text and property filter, as the listing statements
 // decide it (literal, case-insensitive substring of name, initials or code).
 bool ProductMatchesFilter(const ProductRow& row, const ProductFilter& filter);
+
+// The IDs of ListProducts and ListCategoryProducts, in their order, for a list that reads its
+// rows a page at a time (ProductRowsByIds); std::nullopt when the database failed.
+std::optional<QVector<int>> ListProductIds(AppContext& ctx, int listFilter, const ProductFilter& filter);
+std::optional<QVector<int>> ListCategoryProductIds(AppContext& ctx, const CategoryTree& tree, int categoryId,
+                                                   const ProductFilter& filter);
+// The rows of these products in the order given; products gone since are left out.
+QList<ProductRow> ProductRowsByIds(AppContext& ctx, const QVector<int>& ids);
 
 // Products of one list filter, newest first. Products whose category row does not exist are
 // not listed. An unreadable statement gives an empty list.

@@ -1,5 +1,6 @@
 #include "core/products/ProductPicker.h"
 
+#include "core/db/TextSearch.h"
 #include "core/products/Categories.h"
 #include "core/products/ProductText.h"
 #include "core/store/AppContext.h"
@@ -8,31 +9,26 @@
 namespace selvo {
 
 QList<PickerRow> PickerRows(AppContext& ctx, const QString& search, int limit) {
-    QString sql = QStringLiteral(
-        "SELECT ID, PrdCode, PrdName, PrdProperty, Price, MeasuringUnit FROM tb_product WHERE State = ?");
-    QVariantList binds{int(ProductOnSale)};
-    const QString text = search.trimmed();
-    if (!text.isEmpty()) {
-        sql += QStringLiteral(" AND (") + ctx.db.likeClause(QStringLiteral("PrdName")) +
-               QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("FirstSpell")) +
-               QStringLiteral(" OR ") + ctx.db.likeClause(QStringLiteral("PrdCode")) + QLatin1Char(')');
-        const QString pattern = db::likePattern(text);
-        binds << pattern << pattern << pattern;
-    }
-    sql += QStringLiteral(" ORDER BY ID ASC LIMIT ?");
-    binds << limit;
-
+    db::SearchQuery query;
+    query.select =
+        QStringLiteral("SELECT ID, PrdCode, PrdName, PrdProperty, Price, MeasuringUnit FROM tb_product");
+    query.where = {QStringLiteral("State = ?"), {int(ProductOnSale)}};
+    query.orderBy = QStringLiteral("ID ASC");
+    query.limit = limit;
+    query.byId = true;
     QList<PickerRow> rows;
-    auto q = ctx.db.select(sql, binds);
+    const auto statement = db::SearchStatement(ctx.db, db::SearchTable::Products, search, query);
+    auto q = statement ? ctx.db.select(statement->sql, statement->binds) : std::nullopt;
     if (!q)
         return rows;
     while (q->next()) {
+        const QSqlQuery& v = *q;
         PickerRow r;
-        r.id = q->value(0).toInt();
-        r.code = q->value(1).toString();
-        r.name = PropertyPrefix(q->value(3).toInt()) + q->value(2).toString();
-        r.price = FormatAmount(q->value(4).toDouble());
-        r.unit = q->value(5).toString();
+        r.id = v.value(0).toInt();
+        r.code = v.value(1).toString();
+        r.name = PropertyPrefix(v.value(3).toInt()) + v.value(2).toString();
+        r.price = FormatAmount(v.value(4).toDouble());
+        r.unit = v.value(5).toString();
         rows.append(r);
     }
     return rows;

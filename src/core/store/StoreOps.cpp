@@ -196,13 +196,15 @@ QString MakeOrderNo(AppContext& ctx) {
 
 bool ProductCodeExists(AppContext& ctx, const QString& code, int excludeId) {
     return ctx.db
-        .scalar(QStringLiteral("SELECT ID FROM tb_product WHERE PrdCode = ? AND ID <> ?"), {code, excludeId})
+        .scalar(QStringLiteral("SELECT ID FROM tb_product WHERE trim(PrdCode) = ? AND ID <> ?"),
+                {code.trimmed(), excludeId})
         .has_value();
 }
 
 bool ProductNameExists(AppContext& ctx, const QString& name, int excludeId) {
     return ctx.db
-        .scalar(QStringLiteral("SELECT ID FROM tb_product WHERE PrdName = ? AND ID <> ?"), {name, excludeId})
+        .scalar(QStringLiteral("SELECT ID FROM tb_product WHERE trim(PrdName) = ? AND ID <> ?"),
+                {name.trimmed(), excludeId})
         .has_value();
 }
 

@@ -59,7 +59,7 @@ bool MoveStock(AppContext& ctx, const QString& productCode, int kind, bool write
 // 14 digits of local date-time and a five-digit number from 10000 up; never one already used.
 QString MakeOrderNo(AppContext& ctx);
 
-// Lookups.
+// Lookups. Codes and names compare trimmed, the stored ones too.
 bool ProductCodeExists(AppContext& ctx, const QString& code, int excludeId);
 bool ProductNameExists(AppContext& ctx, const QString& name, int excludeId);
 int FindCategoryByName(AppContext& ctx, const QString& name);
