@@ -171,6 +171,89 @@ private slots:
         QCOMPARE(tree.currentItem()->text(0), selected);
     }
 
+    // Found without the tree: the same node the filled tree's own search selects.
+    void treeMatchAgreesWithTheFilledTree_data() {
+        QTest::addColumn<QString>("text");
+        for (const char* t :
+             {"",     "XYZ",  "KL", "2002", "2001", "包1", "包", "饮",   "全部", "F", "F1", "FX",
+              "过期", "[特]", "(",  "￥",   "3.00", "K",   "kl", "食品", "品",   "%", "_"})
+            QTest::newRow(t) << QString::fromUtf8(t);
+    }
+    void treeMatchAgreesWithTheFilledTree() {
+        QFETCH(QString, text);
+        Shop s;
+        QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
+        CPrdTypeTree tree(s.shop.ctx);
+        tree.LoadTree(1);
+        const bool found = tree.SelectMatch(text);
+        const auto selected = CPrdTypeTree::recordOf(tree.currentItem());
+        const TreeMatch match =
+            FindTreeMatch(s.shop.ctx, CategoryTree::load(s.shop.ctx), text, CPrdTypeTree::rootName());
+        QCOMPARE(match.kind != TreeMatch::None, found);
+        if (!found)
+            return;
+        const int kinds[] = {-1, CPrdTypeTree::RootNode, CPrdTypeTree::CategoryNode,
+                             CPrdTypeTree::ProductNode};
+        QCOMPARE(kinds[match.kind], selected.kind);
+        if (match.kind != TreeMatch::Root)
+            QCOMPARE(match.id, selected.id);
+    }
+
+    // A big catalogue: categories closed, each filled as it is opened; the search still finds
+    // every product, opening its category.
+    void bigCatalogueFillsAsOpened_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("scanned code, unopened category") << "D04242"
+                                                         << "日用品4242(￥2.00)";
+        QTest::newRow("rare name") << "日用品4999"
+                                   << "日用品4999(￥2.00)";
+        QTest::newRow("common text, first in tree order") << "日用品"
+                                                          << "日用品0(￥2.00)";
+        QTest::newRow("earlier category's product") << "包1"
+                                                    << "面包1(￥5.00)";
+        QTest::newRow("category name") << "饮"
+                                       << "饮料   [2/2]";
+        QTest::newRow("nothing") << "XYZ"
+                                 << "全部商品   [0/5006]";
+    }
+    void bigCatalogueFillsAsOpened() {
+        QFETCH(QString, text);
+        QFETCH(QString, selected);
+        Shop s;
+        QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
+        QVERIFY(s.shop.ctx.db.begin());
+        for (int i = 0; i <= CPrdTypeTree::kEagerProducts; ++i)
+            QVERIFY(s.shop.addProduct(QStringLiteral("D%1").arg(i, 5, 10, QLatin1Char('0')),
+                                      QStringLiteral("日用品%1").arg(i), 2, 0, 0, s.daily) > 0);
+        QVERIFY(s.shop.ctx.db.commit());
+        CPrdTypeTree tree(s.shop.ctx);
+        tree.LoadTree(1);
+        QTreeWidgetItem* daily = tree.FindCategoryNode(tree.rootNode(), s.daily);
+        QVERIFY(daily);
+        QVERIFY(!daily->isExpanded());
+        QCOMPARE(daily->childCount(), 0);
+        QCOMPARE(daily->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+
+        QCOMPARE(tree.SelectMatch(text), text != QLatin1String("XYZ"));
+        QVERIFY(tree.currentItem());
+        QCOMPARE(tree.currentItem()->text(0), selected);
+        for (QTreeWidgetItem* up = tree.currentItem()->parent(); up; up = up->parent())
+            QVERIFY(up->isExpanded());
+
+        // Opened by hand: its products, once, before its subcategories.
+        daily->setExpanded(true);
+        daily->setExpanded(false);
+        daily->setExpanded(true);
+        QCOMPARE(daily->childCount(), CPrdTypeTree::kEagerProducts + 1);
+        QCOMPARE(daily->child(0)->text(0), QStringLiteral("日用品0(￥2.00)"));
+        QTreeWidgetItem* food = tree.FindCategoryNode(tree.rootNode(), s.food);
+        food->setExpanded(true);
+        QCOMPARE(childTexts(food),
+                 (QStringList{QStringLiteral("面包0(￥5.00)"), QStringLiteral("面包1(￥5.00)"),
+                              QStringLiteral("面包2(￥5.00)"), QStringLiteral("饮料   [2/2]")}));
+    }
+
     void menuEntriesGreyed() {
         Shop s;
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));

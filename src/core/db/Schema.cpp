@@ -224,6 +224,8 @@ const char* const kTrimmedIndexes[] = {
     "CREATE INDEX IF NOT EXISTS ix_members_trim_code ON tb_members(trim(MemberCode))",
     "CREATE INDEX IF NOT EXISTS ix_product_trim_code ON tb_product(trim(PrdCode))",
     "CREATE INDEX IF NOT EXISTS ix_product_trim_name ON tb_product(trim(PrdName))",
+    // The sale screen's search box: a scanned code, letter case ignored.
+    "CREATE INDEX IF NOT EXISTS ix_product_upper_code ON tb_product(upper(PrdCode))",
     // The product page lists a state newest first, a page at a time.
     "CREATE INDEX IF NOT EXISTS ix_product_state_adddate ON tb_product(State, AddDate, ID)",
 };

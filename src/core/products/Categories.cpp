@@ -1,5 +1,6 @@
 #include "core/products/Categories.h"
 
+#include "core/db/TextSearch.h"
 #include "core/products/ProductText.h"
 #include "core/store/AppContext.h"
 #include "core/support/Money.h"
@@ -260,6 +261,137 @@ QHash<int, QList<TreeProduct>> OnSaleProductsByCategory(AppContext& ctx) {
         byCategory[q->value(6).toInt()].append(p);
     }
     return byCategory;
+}
+
+namespace {
+const QString kTreeProductColumns =
+    QStringLiteral("SELECT ID, PrdName, FirstSpell, PrdCode, Price, PrdProperty, PrdType FROM tb_product");
+
+TreeProduct treeProduct(const QSqlQuery& q) {
+    TreeProduct p;
+    p.id = q.value(0).toInt();
+    p.name = q.value(1).toString();
+    p.initials = q.value(2).toString();
+    p.code = q.value(3).toString();
+    p.price = q.value(4).toDouble();
+    p.property = q.value(5).toInt();
+    return p;
+}
+
+bool treeKeysContain(const TreeProduct& p, const QString& upperText) {
+    return p.name.toUpper().contains(upperText) || p.initials.toUpper().contains(upperText) ||
+           p.code.toUpper().contains(upperText);
+}
+
+// Candidates the search finds per statement before the tree is walked category by category.
+constexpr int kTreeCandidates = 300;
+} // namespace
+
+QList<TreeProduct> OnSaleProductsOf(AppContext& ctx, int categoryId) {
+    QList<TreeProduct> list;
+    auto q =
+        ctx.db.select(kTreeProductColumns + QStringLiteral(" WHERE PrdType = ? AND State = ? ORDER BY ID"),
+                      {categoryId, int(ProductOnSale)});
+    while (q && q->next())
+        list.append(treeProduct(*q));
+    return list;
+}
+
+std::optional<int> OnSaleProductCount(AppContext& ctx) {
+    const auto n = ctx.db.scalar(QStringLiteral("SELECT count(*) FROM tb_product WHERE State = ?"),
+                                 {int(ProductOnSale)});
+    if (!n)
+        return std::nullopt;
+    return n->toInt();
+}
+
+TreeMatch FindTreeMatch(AppContext& ctx, const CategoryTree& tree, const QString& upperText,
+                        const QString& rootName) {
+    if (upperText.isEmpty())
+        return {};
+    QHash<int, int> position;
+    for (const auto& [id, depth] : tree.depthFirst())
+        position.insert(id, int(position.size()));
+    // Before (category position, node) in tree order: a category's node, then its products by ID.
+    const auto before = [&](int categoryA, int productA, int categoryB, int productB) {
+        const int pa = position.value(categoryA), pb = position.value(categoryB);
+        return pa != pb ? pa < pb : productA < productB;
+    };
+
+    // A scanner types a whole code: the product with exactly that code comes first.
+    TreeMatch best;
+    auto exact =
+        ctx.db.select(kTreeProductColumns + QStringLiteral(" WHERE upper(PrdCode) = upper(?) AND State = ?"),
+                      {upperText, int(ProductOnSale)});
+    while (exact && exact->next()) {
+        const TreeProduct p = treeProduct(*exact);
+        const int category = exact->value(6).toInt();
+        if (!position.contains(category) || p.code.toUpper() != upperText)
+            continue;
+        if (best.kind == TreeMatch::None || before(category, p.id, best.category, best.id))
+            best = {TreeMatch::Product, p.id, category};
+    }
+    if (best.kind != TreeMatch::None)
+        return best;
+    if (rootName.toUpper().contains(upperText))
+        return {TreeMatch::Root, 0, 0};
+
+    // The first category whose name holds the text; products before it in tree order still win.
+    int firstCategory = -1;
+    for (const auto& [id, depth] : tree.depthFirst()) {
+        if (tree.find(id)->name.toUpper().contains(upperText)) {
+            firstCategory = id;
+            break;
+        }
+    }
+    const auto categoryOrProduct = [&](const TreeMatch& product) -> TreeMatch {
+        if (firstCategory >= 0 && (product.kind == TreeMatch::None ||
+                                   position.value(firstCategory) <= position.value(product.category)))
+            return {TreeMatch::Category, firstCategory, 0};
+        return product;
+    };
+
+    // A rare text: every product holding it, from the search index.
+    db::SearchQuery query;
+    query.select = kTreeProductColumns;
+    query.where = {QStringLiteral("State = ?"), {int(ProductOnSale)}};
+    query.orderBy = QStringLiteral("ID");
+    query.limit = kTreeCandidates;
+    query.byId = true;
+    const auto statement = db::SearchStatement(ctx.db, db::SearchTable::Products, upperText, query);
+    auto q = statement ? ctx.db.select(statement->sql, statement->binds) : std::nullopt;
+    if (!q)
+        return categoryOrProduct({});
+    int found = 0;
+    TreeMatch product;
+    while (q->next()) {
+        ++found;
+        const TreeProduct p = treeProduct(*q);
+        const int category = q->value(6).toInt();
+        if (!position.contains(category) || !treeKeysContain(p, upperText))
+            continue;
+        if (product.kind == TreeMatch::None || before(category, p.id, product.category, product.id))
+            product = {TreeMatch::Product, p.id, category};
+    }
+    if (found < kTreeCandidates)
+        return categoryOrProduct(product);
+
+    // A common text: the categories in tree order, each asked for its first product holding it,
+    // until one has one (a common text is found within the first few).
+    for (const auto& [id, depth] : tree.depthFirst()) {
+        if (id == firstCategory)
+            return {TreeMatch::Category, id, 0};
+        const db::SqlPart holds = db::ContainsCondition(ctx.db, db::SearchTable::Products, upperText);
+        auto first =
+            ctx.db.select(kTreeProductColumns + QStringLiteral(" WHERE PrdType = ? AND State = ? AND ") +
+                              holds.sql + QStringLiteral(" ORDER BY ID"),
+                          QVariantList{id, int(ProductOnSale)} + holds.binds);
+        while (first && first->next()) {
+            if (treeKeysContain(treeProduct(*first), upperText))
+                return {TreeMatch::Product, first->value(0).toInt(), id};
+        }
+    }
+    return {};
 }
 
 QString TreeProductText(const TreeProduct& product) {

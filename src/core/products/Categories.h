@@ -108,6 +108,23 @@ struct TreeProduct {
 };
 // Every on-sale product by category, each list in ID order; read in one statement.
 QHash<int, QList<TreeProduct>> OnSaleProductsByCategory(AppContext& ctx);
+// One category's on-sale products in ID order, for a tree that fills a category as it is opened.
+QList<TreeProduct> OnSaleProductsOf(AppContext& ctx, int categoryId);
+// How many products are on sale; std::nullopt when it cannot be read.
+std::optional<int> OnSaleProductCount(AppContext& ctx);
+
+// What the sale screen's search box selects in the tree for an (upper-case) text: the product
+// whose upper-cased code is the text, else the first node in tree order (the root, then each
+// category followed by its products, then its subcategories) whose upper-cased name, initials or
+// code contains it. Found without the products being in the tree.
+struct TreeMatch {
+    enum Kind { None, Root, Category, Product } kind = None;
+    int id = 0;       // the category or product
+    int category = 0; // a product's category
+};
+TreeMatch FindTreeMatch(AppContext& ctx, const CategoryTree& tree, const QString& upperText,
+                        const QString& rootName);
+
 // "[特]可乐(￥3.00)": prefix without a space, name, price in brackets.
 QString TreeProductText(const TreeProduct& product);
 

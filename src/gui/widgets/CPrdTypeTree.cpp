@@ -167,10 +167,19 @@ CPrdTypeTree::CPrdTypeTree(AppContext& context, QWidget* parent) : QTreeWidget(p
         if (m_mode == 0 && (kind == RootNode || kind == CategoryNode))
             setImage(node, img);
     };
-    connect(this, &QTreeWidget::itemExpanded, this,
-            [arrow](QTreeWidgetItem* node) { arrow(node, ImageExpanded); });
-    connect(this, &QTreeWidget::itemCollapsed, this,
-            [arrow](QTreeWidgetItem* node) { arrow(node, ImageCollapsed); });
+    connect(this, &QTreeWidget::itemExpanded, this, [this, arrow](QTreeWidgetItem* node) {
+        arrow(node, ImageExpanded);
+        if (m_lazy) {
+            fillCategory(node);
+            if (recordOf(node).kind == CategoryNode)
+                setImage(node, ImageExpanded);
+        }
+    });
+    connect(this, &QTreeWidget::itemCollapsed, this, [this, arrow](QTreeWidgetItem* node) {
+        arrow(node, ImageCollapsed);
+        if (m_lazy && recordOf(node).kind == CategoryNode)
+            setImage(node, ImageCollapsed);
+    });
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
         const NodeRecord r = recordOf(item);
         if (m_mode == 1 && r.kind == ProductNode)
@@ -257,18 +266,25 @@ void CPrdTypeTree::LoadTree(int mode) {
         return;
     }
 
+    // A big catalogue fills each category as it is opened; a small one at once, all open.
+    m_lazy = mode == 1 && OnSaleProductCount(m_context).value_or(0) > kEagerProducts;
+    m_filled.clear();
     QHash<int, QList<TreeProduct>> products;
-    if (mode == 1)
+    if (mode == 1 && !m_lazy)
         products = OnSaleProductsByCategory(m_context);
+    const CategoryCounts counts = m_lazy ? LoadCategoryCounts(m_context) : CategoryCounts();
     // Built detached and attached in one step: far cheaper than inserting into a live view.
     QList<QTreeWidgetItem*> path{m_root}; // path[d] = the node at depth d - 1 (path[0] the root)
     for (const auto& [id, depth] : categories.depthFirst()) {
         const Category* c = categories.find(id);
-        QTreeWidgetItem* node = makeNode({CategoryNode, id, c->name, {}, {}}, c->name, ImageExpanded);
+        QTreeWidgetItem* node =
+            makeNode({CategoryNode, id, c->name, {}, {}}, c->name, m_lazy ? ImageCollapsed : ImageExpanded);
         path.resize(depth + 1);
         path[depth]->addChild(node);
         path.append(node);
-        if (mode == 1) {
+        if (m_lazy && counts.direct(id) > 0)
+            node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        if (mode == 1 && !m_lazy) {
             const QList<TreeProduct> list = products.value(id);
             QList<QTreeWidgetItem*> nodes;
             nodes.reserve(list.size());
@@ -286,7 +302,23 @@ void CPrdTypeTree::LoadTree(int mode) {
     }
     addTopLevelItems(top);
     UpdateCounts(m_root);
-    expandAll();
+    if (m_lazy)
+        m_root->setExpanded(true);
+    else
+        expandAll();
+}
+
+void CPrdTypeTree::fillCategory(QTreeWidgetItem* node) {
+    const NodeRecord r = recordOf(node);
+    if (!m_lazy || r.kind != CategoryNode || m_filled.contains(r.id))
+        return;
+    m_filled.insert(r.id);
+    QList<QTreeWidgetItem*> nodes;
+    for (const TreeProduct& p : OnSaleProductsOf(m_context, r.id))
+        nodes.append(
+            makeNode({ProductNode, p.id, p.name, p.initials, p.code}, TreeProductText(p), ImageProduct));
+    // Products before the subcategories, as in a tree filled at once.
+    node->insertChildren(0, nodes);
 }
 
 void CPrdTypeTree::UpdateCounts(QTreeWidgetItem* node) {
@@ -324,6 +356,8 @@ bool CPrdTypeTree::SelectMatch(const QString& text) {
     setCurrentItem(m_root);
     if (text.isEmpty())
         return false;
+    if (m_lazy)
+        return selectMatchUnfilled(text);
     // A scanner types a whole code: the product with exactly that code comes before any whose
     // name, initials or code merely contain it ("123" is never "4123").
     for (QTreeWidgetItemIterator it(this); *it; ++it) {
@@ -345,6 +379,37 @@ bool CPrdTypeTree::SelectMatch(const QString& text) {
         }
     }
     return false;
+}
+
+bool CPrdTypeTree::selectMatchUnfilled(const QString& text) {
+    const TreeMatch match = FindTreeMatch(m_context, CategoryTree::load(m_context), text, rootName());
+    QTreeWidgetItem* target = nullptr;
+    switch (match.kind) {
+    case TreeMatch::None:
+        return false;
+    case TreeMatch::Root:
+        return true;
+    case TreeMatch::Category:
+        target = FindCategoryNode(m_root, match.id);
+        break;
+    case TreeMatch::Product:
+        if (QTreeWidgetItem* category = FindCategoryNode(m_root, match.category)) {
+            fillCategory(category);
+            for (int i = 0; i < category->childCount() && !target; ++i) {
+                const NodeRecord r = recordOf(category->child(i));
+                if (r.kind == ProductNode && r.id == match.id)
+                    target = category->child(i);
+            }
+        }
+        break;
+    }
+    if (!target)
+        return false;
+    for (QTreeWidgetItem* up = target->parent(); up; up = up->parent())
+        up->setExpanded(true);
+    setCurrentItem(target);
+    scrollToItem(target);
+    return true;
 }
 
 QTreeWidgetItem* CPrdTypeTree::AddCategory(const QString& proposedParentName, int proposedParentId) {

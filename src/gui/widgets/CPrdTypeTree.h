@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QTreeWidget>
 
 class QMenu;
@@ -23,6 +24,7 @@ class CPrdTypeTree final : public QTreeWidget {
 public:
     enum NodeKind { RootNode = 0, CategoryNode = 1, ProductNode = 2, OffShelfNode = 3 };
     static constexpr int kOffShelfId = -2;
+    static constexpr int kEagerProducts = 5000;
 
     // What every node carries: root {0, 0, "全部商品"}, category {1, ID, PrdTypeName}, product
     // {2, ID, PrdName, FirstSpell, PrdCode}, "下架商品" {3, -2, "下架商品"}.
@@ -44,7 +46,9 @@ public:
     static QString offShelfName(); // "下架商品"
 
     // (Re)fills the whole tree: the category table and the counts are read once each, and in
-    // mode 1 the on-sale products once. An empty category table shows the root alone.
+    // mode 1 the on-sale products once, every node open. Past kEagerProducts on-sale products,
+    // mode 1 shows the categories closed and fills each with its products as it is opened.
+    // An empty category table shows the root alone.
     void LoadTree(int mode);
     int mode() const { return m_mode; }
     // Rewrites the texts of the node, its following siblings and all their descendants with
@@ -84,6 +88,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // A category of a tree filled as it is opened gets its products (once).
+    void fillCategory(QTreeWidgetItem* node);
+    bool selectMatchUnfilled(const QString& text);
     QTreeWidgetItem* makeNode(const NodeRecord& record, const QString& text, Image image) const;
     void setRecordName(QTreeWidgetItem* node, const QString& name);
     void setImage(QTreeWidgetItem* node, Image image);
@@ -92,6 +99,8 @@ private:
     int m_mode = 0;
     QTreeWidgetItem* m_root = nullptr;
     QTreeWidgetItem* m_offShelf = nullptr;
+    bool m_lazy = false;
+    QSet<int> m_filled; // categories given their products
 };
 
 } // namespace selvo::gui
