@@ -1,7 +1,8 @@
 #pragma once
 
-// A shop with 20,000 products in 300 categories (30 top-level, each with 9 subcategories),
-// one in twenty off the shelf, for the catalogue benchmarks.
+// A shop with 100,000 products in 1,000 categories (100 top-level, each with 9 subcategories),
+// one in twenty off the shelf, for the catalogue benchmarks. SELVO_BENCH_PRODUCTS sets another
+// number of products.
 #include "core/store/AppContext.h"
 #include "core/store/Startup.h"
 
@@ -15,9 +16,12 @@
 
 namespace selvo::bench {
 
-inline constexpr int kTopCategories = 30;
+inline constexpr int kTopCategories = 100;
 inline constexpr int kSubPerTop = 9;
-inline constexpr int kProducts = 20000;
+inline int productCount() {
+    const int n = qEnvironmentVariableIntValue("SELVO_BENCH_PRODUCTS");
+    return n > 0 ? n : 100000;
+}
 
 inline void fillCatalogue(AppContext& ctx) {
     const char* names[] = {"可乐", "雪碧", "面包", "牛奶", "饼干", "香皂", "毛巾", "牙刷", "电池", "纸巾"};
@@ -34,7 +38,8 @@ inline void fillCatalogue(AppContext& ctx) {
                 QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) VALUES(?, ?)"),
                 {QStringLiteral("小类%1-%2").arg(t).arg(s), top}));
     }
-    for (int i = 0; i < kProducts; ++i) {
+    const int products = productCount();
+    for (int i = 0; i < products; ++i) {
         const int k = i % 10;
         ctx.db.exec(
             QStringLiteral("INSERT INTO tb_product(PrdCode, PrdName, FirstSpell, Price, PurchasePrice, "
@@ -60,7 +65,7 @@ inline bool openCatalogue(AppContext& ctx, const QTemporaryDir& dir) {
     QElapsedTimer t;
     t.start();
     fillCatalogue(ctx);
-    std::printf("fixture: %d products in %d categories, made in %.0f ms\n", kProducts,
+    std::printf("fixture: %d products in %d categories, made in %.0f ms\n", productCount(),
                 kTopCategories * (1 + kSubPerTop), t.nsecsElapsed() / 1e6);
     return true;
 }

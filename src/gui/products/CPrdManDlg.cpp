@@ -170,23 +170,36 @@ void CPrdManDlg::list(int filter) {
     m_listedCategories.clear();
     const ProductFilter f = currentFilter();
     m_shownFilter = f;
-    QList<ProductRow> rows;
+    std::optional<QVector<int>> ids;
     if (filter >= 0) {
         // A category lists its subcategories' products too, and so does "查询" afterwards.
         const CategoryTree categories = CategoryTree::load(m_context);
         const QList<int> covered = categories.subtree(filter);
         m_listedCategories = QSet<int>(covered.cbegin(), covered.cend());
         m_listedCategories.insert(filter);
-        rows = ListCategoryProducts(m_context, categories, filter, f);
+        ids = ListCategoryProductIds(m_context, categories, filter, f);
     } else {
-        rows = ListProducts(m_context, filter, f);
+        ids = ListProductIds(m_context, filter, f);
     }
-    for (const ProductRow& r : rows)
-        appendRow(r);
-}
-
-void CPrdManDlg::appendRow(const ProductRow& row) {
-    m_list->addRow(ProductColumns(row), row.id);
+    m_ids = ids.value_or(QVector<int>());
+    m_cursor = 0;
+    // Rows are read a page at a time as the list scrolls; pages follow m_ids with a cursor of
+    // their own, so rows added or removed by hand do not shift which products come next.
+    m_list->setPagedSource([this](int offset, int limit) {
+        if (offset == 0)
+            m_cursor = 0;
+        QList<CListCtrlPlus::Row> page;
+        while (page.size() < limit && m_cursor < m_ids.size()) {
+            const QVector<int> chunk = m_ids.mid(m_cursor, limit - page.size());
+            m_cursor += chunk.size();
+            for (const ProductRow& row : ProductRowsByIds(m_context, chunk)) {
+                // Changed since it was listed (another till, or this page's own editor).
+                if (belongsInView(row))
+                    page.append({ProductColumns(row), row.id});
+            }
+        }
+        return page;
+    });
 }
 
 void CPrdManDlg::setRowTexts(int row, const ProductRow& product) {

@@ -3,6 +3,7 @@
 #include "core/products/ProductList.h"
 
 #include <QSet>
+#include <QVector>
 #include <QWidget>
 
 class QComboBox;
@@ -69,7 +70,6 @@ private:
     // Lists a filter: every on-sale product, the off-shelf ones, or a category with its
     // subcategories (depth first).
     void list(int filter);
-    void appendRow(const ProductRow& row);
     void setRowTexts(int row, const ProductRow& product);
     ProductFilter currentFilter() const;
     bool belongsInView(const ProductRow& row) const;
@@ -88,6 +88,8 @@ private:
     int m_listFilter = kListAllOnSale;
     QSet<int> m_listedCategories; // the categories the current category listing covers
     ProductFilter m_shownFilter;  // the search text and property the list was made with
+    QVector<int> m_ids;           // the listed products in order; rows are read a page at a time
+    qsizetype m_cursor = 0;       // the next of m_ids to read
 };
 
 } // namespace selvo::gui

@@ -267,7 +267,7 @@ void CPrdTypeTree::LoadTree(int mode) {
     }
 
     // A big catalogue fills each category as it is opened; a small one at once, all open.
-    m_lazy = mode == 1 && OnSaleProductCount(m_context).value_or(0) > kEagerProducts;
+    m_lazy = mode == 1 && OnSaleProductCount(m_context).value_or(0) > m_eagerLimit;
     m_filled.clear();
     QHash<int, QList<TreeProduct>> products;
     if (mode == 1 && !m_lazy)

@@ -46,11 +46,13 @@ public:
     static QString offShelfName(); // "下架商品"
 
     // (Re)fills the whole tree: the category table and the counts are read once each, and in
-    // mode 1 the on-sale products once, every node open. Past kEagerProducts on-sale products,
+    // mode 1 the on-sale products once, every node open. Past the eager limit of on-sale products,
     // mode 1 shows the categories closed and fills each with its products as it is opened.
     // An empty category table shows the root alone.
     void LoadTree(int mode);
     int mode() const { return m_mode; }
+    // How many on-sale products mode 1 still fills at once (kEagerProducts unless set).
+    void setEagerLimit(int products) { m_eagerLimit = products; }
     // Rewrites the texts of the node, its following siblings and all their descendants with
     // current counts.
     void UpdateCounts(QTreeWidgetItem* node);
@@ -100,6 +102,7 @@ private:
     QTreeWidgetItem* m_root = nullptr;
     QTreeWidgetItem* m_offShelf = nullptr;
     bool m_lazy = false;
+    int m_eagerLimit = kEagerProducts;
     QSet<int> m_filled; // categories given their products
 };
 
