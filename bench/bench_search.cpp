@@ -174,7 +174,9 @@ bool build(AppContext& ctx, const Sizes& size) {
                                      QString::fromLatin1(kSpecs[rng.bounded(int(std::size(kSpecs)))]) +
                                      QStringLiteral("-%1").arg(i);
                 return QVariantList{
-                    QString(QStringLiteral("69") + digits(rng, 11)),
+                    // Unique: i times a number prime to 10^11, modulo 10^11.
+                    QStringLiteral("69%1").arg((qint64(i) * 2654435761LL) % 100000000000LL, 11, 10,
+                                               QLatin1Char('0')),
                     name,
                     GetFirstSpell(name),
                     1.5 + rng.bounded(100),

@@ -16,6 +16,10 @@ namespace {
 QString saveFailedText() {
     return QStringLiteral("保存订单失败，请重试！");
 }
+// The member was deleted (at another till) after the sale screen read it.
+QString memberGoneText() {
+    return QStringLiteral("无法读取会员信息，请重试！");
+}
 } // namespace
 
 OrderDraft MakeSaleDraft(const Cart& cart, const StoreSettings& settings, int memberId,
@@ -164,16 +168,16 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
         if (result.orderNo.isEmpty() || !WriteOrderLines(ctx, result.orderNo, draft, date))
             return fail(PostFailure::MessageBox, saveFailedText());
         if (member) {
-            // Read inside the transaction: the member may have been deleted or paid elsewhere meanwhile.
-            ctx.db.clearLastError();
-            auto balance = ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"),
-                                         {draft.memberId});
-            if (!balance) {
-                const bool gone = ctx.db.lastError().isEmpty();
-                return fail(PostFailure::MessageBox,
-                            gone ? QStringLiteral("无法读取会员信息，请重试！") : saveFailedText(), !gone);
-            }
+            // The conditional change below re-checks the member inside the transaction: deleted or
+            // paid out elsewhere meanwhile, it changes nothing and says why.
             if (payType == PayBalance && draft.payment.autoRecharge()) {
+                ctx.db.clearLastError();
+                auto balance = ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"),
+                                             {draft.memberId});
+                if (!balance) {
+                    const bool gone = ctx.db.lastError().isEmpty();
+                    return fail(PostFailure::MessageBox, gone ? memberGoneText() : saveFailedText(), !gone);
+                }
                 const double recharge = draft.payment.recharge;
                 if (ChangeMemberAccount(ctx, draft.memberId, {recharge, 0, 0}) != AccountResult::Done ||
                     !WriteTopupRecord(ctx, true, draft.memberId,
@@ -191,6 +195,7 @@ PostResult PostOrder(AppContext& ctx, const OrderDraft& draft) {
             case AccountResult::Invalid:
                 return fail(PostFailure::MessageBox, AccountOutOfRangeText(), false);
             case AccountResult::NoMember:
+                return fail(PostFailure::MessageBox, memberGoneText(), false);
             case AccountResult::Failed:
                 return fail(PostFailure::MessageBox, saveFailedText());
             }

@@ -22,30 +22,24 @@ QString WriteOrderRow(AppContext& ctx, const OrderDraft& draft, const QVariant& 
     const bool cash = payType == PayCash;
     const QVariant added = ctx.db.dateTimeValue(Clock::instance().now());
     for (int attempt = 0;; ++attempt) {
-        QString number = draft.orderNo;
-        if (attempt > 0 || number.isEmpty()) {
-            // MakeOrderNo takes an unreadable check for a free number; a posting stops instead.
-            ctx.db.clearLastError();
-            number = MakeOrderNo(ctx);
-            if (!ctx.db.lastError().isEmpty())
-                return {};
-        }
-        db::Transaction savepoint(ctx.db);
-        if (!savepoint.ok())
+        const QString number = attempt == 0 && !draft.orderNo.isEmpty() ? draft.orderNo : DrawOrderNo();
+        // A number already taken (by another till, maybe this very moment) adds no row; the
+        // statement itself says so, and the next number is tried within the same transaction.
+        int added_rows = 0;
+        if (!ctx.db.exec(QStringLiteral(
+                             "INSERT INTO tb_orders(OrderNo, MemID, SaleManID, TotalPrice, RealTotalPrice, "
+                             "PrdPurchasePrice, Profits, PrdSum, Integral, GetMoney, Change, Remark, "
+                             "SaleDate, PayType, OrderType, AddDate) "
+                             "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"),
+                         {number, draft.memberId, ctx.op.id, draft.totalPrice, draft.realTotalPrice,
+                          draft.purchasePrice, draft.profits, draft.prdSum, draft.points,
+                          cash ? draft.payment.cashReceived : 0.0, cash ? draft.payment.change : 0.0,
+                          draft.remark, saleDate, payType, draft.orderType, added},
+                         &added_rows))
             return {};
-        if (ctx.db.exec(
-                QStringLiteral("INSERT INTO tb_orders(OrderNo, MemID, SaleManID, TotalPrice, RealTotalPrice, "
-                               "PrdPurchasePrice, Profits, PrdSum, Integral, GetMoney, Change, Remark, "
-                               "SaleDate, PayType, OrderType, AddDate) "
-                               "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                {number, draft.memberId, ctx.op.id, draft.totalPrice, draft.realTotalPrice,
-                 draft.purchasePrice, draft.profits, draft.prdSum, draft.points,
-                 cash ? draft.payment.cashReceived : 0.0, cash ? draft.payment.change : 0.0, draft.remark,
-                 saleDate, payType, draft.orderType, added}))
-            return savepoint.commit() ? number : QString();
-        const bool clash = ctx.db.lastErrorIsUniqueViolation();
-        savepoint.rollback();
-        if (!clash || attempt + 1 >= kOrderNoAttempts)
+        if (added_rows == 1)
+            return number;
+        if (attempt + 1 >= kOrderNoAttempts)
             return {};
         if (clashes)
             ++*clashes;
@@ -54,15 +48,25 @@ QString WriteOrderRow(AppContext& ctx, const OrderDraft& draft, const QVariant& 
 
 bool WriteOrderLines(AppContext& ctx, const QString& orderNo, const OrderDraft& draft,
                      const QVariant& saleDate) {
-    for (const OrderLine& line : draft.lines) {
-        if (!ctx.db.exec(
-                QStringLiteral("INSERT INTO tb_order_lines(OrderNo, MemID, SaleManID, PrdCode, PrdName, "
-                               "PrdPrice, PrdNum, DisCount, DisCountPrice, PrdPurchasePrice, Profits, "
-                               "TotalPrice, Integral, PayType, SaleDate) "
-                               "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                {orderNo, draft.memberId, ctx.op.id, line.code, line.name, line.price, line.quantity,
-                 line.discount, line.discountPrice, line.cost, line.profits, line.totalPrice, line.points,
-                 draft.payment.payType, saleDate}))
+    // Many lines to a statement: a posting costs a round trip per table, not per line.
+    constexpr qsizetype kLinesPerStatement = 50;
+    const QString head = QStringLiteral(
+        "INSERT INTO tb_order_lines(OrderNo, MemID, SaleManID, PrdCode, PrdName, PrdPrice, PrdNum, "
+        "DisCount, DisCountPrice, PrdPurchasePrice, Profits, TotalPrice, Integral, PayType, "
+        "SaleDate) VALUES");
+    const QString row = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (qsizetype from = 0; from < draft.lines.size(); from += kLinesPerStatement) {
+        const qsizetype n = std::min(kLinesPerStatement, draft.lines.size() - from);
+        QStringList rows;
+        QVariantList binds;
+        for (qsizetype i = from; i < from + n; ++i) {
+            const OrderLine& line = draft.lines[i];
+            rows << row;
+            binds << orderNo << draft.memberId << ctx.op.id << line.code << line.name << line.price
+                  << line.quantity << line.discount << line.discountPrice << line.cost << line.profits
+                  << line.totalPrice << line.points << draft.payment.payType << saleDate;
+        }
+        if (!ctx.db.exec(head + rows.join(QStringLiteral(", ")), binds))
             return false;
     }
     return true;
@@ -153,10 +157,37 @@ QString CheckDraftFigures(const OrderDraft& d) {
 }
 
 bool MoveStockOfLines(AppContext& ctx, QList<std::pair<QString, double>> changes, int kind) {
+    Q_UNUSED(kind) // the sale kinds keep no stock history
+    // One change per product, in code order: two tills lock the products they share in the
+    // same order, so neither waits for the other in a circle.
     std::stable_sort(changes.begin(), changes.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    QList<std::pair<QString, double>> merged;
     for (const auto& [code, change] : changes) {
-        if (!MoveStock(ctx, code, kind, false, QString(), change))
+        if (!merged.isEmpty() && merged.last().first == code)
+            merged.last().second += change;
+        else
+            merged.append({code, change});
+    }
+    constexpr qsizetype kProductsPerStatement = 200;
+    for (qsizetype from = 0; from < merged.size(); from += kProductsPerStatement) {
+        const qsizetype n = std::min(kProductsPerStatement, merged.size() - from);
+        QString cases;
+        QStringList marks;
+        QVariantList binds;
+        for (qsizetype i = from; i < from + n; ++i) {
+            cases += QStringLiteral(" WHEN ? THEN CAST(? AS double precision)");
+            binds << merged[i].first << merged[i].second;
+        }
+        for (qsizetype i = from; i < from + n; ++i) {
+            marks << QStringLiteral("?");
+            binds << merged[i].first;
+        }
+        // A product deleted meanwhile has no stock to move; that is not an error.
+        if (!ctx.db.exec(QStringLiteral("UPDATE tb_product SET PrdInventory = PrdInventory + CASE PrdCode") +
+                             cases + QStringLiteral(" END WHERE PrdCode IN (") +
+                             marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
+                         binds))
             return false;
     }
     return true;

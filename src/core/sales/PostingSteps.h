@@ -22,13 +22,13 @@ struct OrderDraft;
 QString CheckDraftFigures(const OrderDraft& draft);
 
 // Writes the tb_orders row of `draft` and returns the order number it got; empty on failure.
-// The number is draft.orderNo when given and free, else a fresh one from MakeOrderNo. Another
-// till may take the same number between our check and our insert: the unique index refuses it,
-// a savepoint undoes just that insert and the next number is tried. `clashes` counts those.
+// The number is draft.orderNo when given and free, else a fresh one (DrawOrderNo). A number
+// already taken, by another till too, adds no row (the insert skips a clash on the unique index)
+// and the next number is tried; no savepoint, no lookup first. `clashes` counts those.
 QString WriteOrderRow(AppContext& ctx, const OrderDraft& draft, const QVariant& saleDate,
                       int* clashes = nullptr);
 
-// Writes one tb_order_lines row per draft line under `orderNo`.
+// Writes one tb_order_lines row per draft line under `orderNo`, many rows to a statement.
 bool WriteOrderLines(AppContext& ctx, const QString& orderNo, const OrderDraft& draft,
                      const QVariant& saleDate);
 
@@ -62,8 +62,9 @@ inline QString AccountOutOfRangeText() {
 }
 
 // Adds each signed quantity to its product's stock with movement kind `kind` and no history
-// row, products in code order (two tills moving the same goods lock them in the same order).
-// A product that no longer exists moves nothing.
+// row, in one statement (quantities of the same code added together first), products in code
+// order (two tills moving the same goods lock them in the same order). A product that no longer
+// exists moves nothing.
 bool MoveStockOfLines(AppContext& ctx, QList<std::pair<QString, double>> changes, int kind);
 
 } // namespace selvo

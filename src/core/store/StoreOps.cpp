@@ -166,7 +166,7 @@ bool MoveStock(AppContext& ctx, const QString& productCode, int kind, bool write
         {ctx.op.id, productCode, change, kind, ctx.db.dateTimeValue(Clock::instance().now()), remark});
 }
 
-QString MakeOrderNo(AppContext& ctx) {
+QString DrawOrderNo() {
     // Numbers handed out in the current second by this process; the database catches the rest
     // (and the unique index catches another till drawing the same number at the same moment).
     static QMutex mutex;
@@ -179,18 +179,26 @@ QString MakeOrderNo(AppContext& ctx) {
             second = stamp;
             issued.clear();
         }
-        for (int attempt = 0; attempt < 1000 && issued.size() < 89999; ++attempt) {
-            const int n = 10000 + static_cast<int>(QRandomGenerator::global()->bounded(89999));
-            if (issued.contains(n))
-                continue;
-            issued.insert(n);
-            const QString number = stamp + QString::asprintf("%04d", n);
-            auto used = ctx.db.scalar(QStringLiteral("SELECT 1 FROM tb_orders WHERE OrderNo = ?"), {number});
-            if (!used)
-                return number;
+        if (issued.size() < 89999) {
+            for (;;) {
+                const int n = 10000 + static_cast<int>(QRandomGenerator::global()->bounded(89999));
+                if (!issued.contains(n)) {
+                    issued.insert(n);
+                    return stamp + QString::asprintf("%04d", n);
+                }
+            }
         }
         // Every number of this second is taken: the next second has a fresh supply.
         QThread::msleep(50);
+    }
+}
+
+QString MakeOrderNo(AppContext& ctx) {
+    for (;;) {
+        const QString number = DrawOrderNo();
+        auto used = ctx.db.scalar(QStringLiteral("SELECT 1 FROM tb_orders WHERE OrderNo = ?"), {number});
+        if (!used)
+            return number;
     }
 }
 

@@ -58,6 +58,9 @@ bool MoveStock(AppContext& ctx, const QString& productCode, int kind, bool write
                const QString& remark, double change);
 // 14 digits of local date-time and a five-digit number from 10000 up; never one already used.
 QString MakeOrderNo(AppContext& ctx);
+// The same kind of number, never one this process drew before, without asking the database
+// (for an insert that itself refuses a number already taken).
+QString DrawOrderNo();
 
 // Lookups. Codes and names compare trimmed, the stored ones too.
 bool ProductCodeExists(AppContext& ctx, const QString& code, int excludeId);
