@@ -520,7 +520,7 @@ bool Database::exec(const QString& sql, const QVariantList& binds, int* affected
     // Before the query takes the connection: making it again replaces the connection.
     if (m_depth == 0 && !usable())
         return false;
-    if (m_config.engine == Engine::Postgres && !binds.isEmpty()) {
+    if (!binds.isEmpty()) {
         QSqlQuery* q = runPrepared(sql, binds);
         if (!q)
             return false;
@@ -558,7 +558,7 @@ std::optional<QSqlQuery> Database::select(const QString& sql, const QVariantList
 }
 
 std::optional<QVariant> Database::scalar(const QString& sql, const QVariantList& binds) {
-    if (m_config.engine == Engine::Postgres && !binds.isEmpty()) {
+    if (!binds.isEmpty()) {
         if (m_depth == 0 && !usable())
             return std::nullopt;
         QSqlQuery* q = runPrepared(sql, binds);

@@ -158,7 +158,7 @@ private:
     bool prepareAndRun(QSqlQuery& q, const QString& sql, const QVariantList& binds);
     // The checks every statement passes before it runs: the failpoint and the bound values.
     bool admitStatement(const QString& sql, const QVariantList& binds);
-    // PostgreSQL: runs `sql` on a statement kept prepared on this connection (see m_prepared);
+    // Runs `sql` (with values) on a statement kept prepared on this connection (see m_prepared);
     // nullptr when it failed. The query stays the cache's: read it at once, then finish() it.
     QSqlQuery* runPrepared(const QString& sql, const QVariantList& binds);
     bool hitFailpoint();
@@ -189,9 +189,11 @@ private:
     static constexpr int kReconnectPauseMSecs = 2000;
     QDeadlineTimer m_reconnectPause;
     QString m_reconnectFailure;
-    // PostgreSQL: statements prepared on this connection, by their text. Qt prepares a statement
-    // with a PREPARE, runs it with an EXECUTE and drops it with a DEALLOCATE, three round trips;
-    // a kept one costs the EXECUTE alone. Emptied with the connection and by any schema change.
+    // Statements with values prepared on this connection, by their text (exec() and scalar();
+    // select() hands its query to the caller). PostgreSQL: Qt prepares a statement with a
+    // PREPARE, runs it with an EXECUTE and drops it with a DEALLOCATE, three round trips; a kept
+    // one costs the EXECUTE alone. SQLite: a kept statement is not compiled again. Emptied with
+    // the connection and by any schema change (SQLite also recompiles one by itself).
     QHash<QString, std::shared_ptr<QSqlQuery>> m_prepared;
     static constexpr int kPreparedKept = 256;
     std::function<void()> m_beforeCommit;

@@ -31,6 +31,8 @@ constexpr int kMaxShortTerms = 400;
 constexpr qint64 kMaxShortRows = 20000;
 
 // A probe that finds this share of its rows matching calls the text common (per mille).
+// Fetching a row the index names costs about this many rows read in order.
+constexpr qint64 kFetchCost = 10;
 constexpr int kCommonPerMille = 10;
 
 // The key joins its columns with line feeds; a text holding one (or any other control character)
@@ -204,7 +206,15 @@ std::optional<SqlPart> SearchStatement(Database& db, SearchTable table, const QS
             return std::nullopt;
         if (n->toLongLong() >= query.limit)
             return first;
-        common = n->toLongLong() * 1000 >= qint64(kProbeRows) * kCommonPerMille;
+        // Read on in ID order, or fetch every row the index names and sort them? Reading on costs
+        // about limit * kProbeRows / n rows, fetching n * rows / kProbeRows rows at some ten times
+        // the cost of one read in order.
+        const qint64 found = n->toLongLong();
+        const qint64 rows = db.scalar(QStringLiteral("SELECT max(ID) FROM ") + QLatin1String(info.table))
+                                .value_or(QVariant(0))
+                                .toLongLong();
+        common =
+            found > 0 && qint64(query.limit) * kProbeRows * kProbeRows < kFetchCost * found * found * rows;
     } else {
         const SqlPart plain = fastExact(db, table, t, QString());
         auto n = db.scalar(QStringLiteral("SELECT count(*) FROM ") + QLatin1String(info.table) +

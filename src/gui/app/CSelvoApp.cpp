@@ -1,6 +1,7 @@
 #include "gui/app/CSelvoApp.h"
 
 #include "core/db/Backup.h"
+#include "core/db/Database.h"
 #include "core/store/Startup.h"
 #include "core/support/Clock.h"
 #include "gui/app/CSelvoDlg.h"
@@ -8,6 +9,8 @@
 #include "gui/app/SingleInstance.h"
 #include "gui/app/Translations.h"
 
+#include <QFileInfo>
+#include <QThread>
 #include <QTimer>
 
 namespace selvo::gui {
@@ -31,12 +34,43 @@ CSelvoApp::CSelvoApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 CSelvoApp::~CSelvoApp() {
+    // A copy under way is finished, not left as a part file.
+    if (m_backup)
+        m_backup->wait();
     m_mainWindow.reset();
     m_context.db.close();
 }
 
 CSelvoApp* CSelvoApp::instance() {
     return qobject_cast<CSelvoApp*>(QCoreApplication::instance());
+}
+
+void CSelvoApp::startDailyBackup() {
+    const QDate today = Clock::instance().now().date();
+    const auto failed = [](const db::BackupResult& copy) {
+        if (!copy.ok)
+            Messages::warn(nullptr, QStringLiteral("今日自动备份失败"), copy.message);
+    };
+    // The first start of each day keeps a copy of the database as it was found. A big shop's copy
+    // takes seconds: it is made on a connection of its own while the login window is up.
+    const db::ConnectionConfig config = m_context.db.config();
+    const QFileInfo file(config.sqliteFile);
+    if (config.engine != db::Engine::Sqlite || file.size() < kBackupAsideBytes) {
+        failed(db::DailyBackup(m_context.db, today));
+        return;
+    }
+    m_backup.reset(QThread::create([this, config, today, failed] {
+        db::Database own;
+        db::BackupResult copy;
+        if (own.open(config))
+            copy = db::DailyBackup(own, today);
+        else
+            copy.message = own.lastError();
+        own.close();
+        QMetaObject::invokeMethod(
+            this, [copy, failed] { failed(copy); }, Qt::QueuedConnection);
+    }));
+    m_backup->start();
 }
 
 int CSelvoApp::start() {
@@ -64,9 +98,7 @@ int CSelvoApp::start() {
         Messages::warn(nullptr, QStringLiteral("打开数据库失败！"));
         return 1;
     }
-    // The first start of each day keeps a copy of the database as it was found.
-    if (const db::BackupResult copy = db::DailyBackup(m_context.db, Clock::instance().now().date()); !copy.ok)
-        Messages::warn(nullptr, QStringLiteral("今日自动备份失败"), copy.message);
+    startDailyBackup();
 
     m_boldFont = QFont(QStringList{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans"),
                                    QStringLiteral("Noto Sans CJK SC")});

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QThread>
 
 #include <memory>
 
@@ -41,6 +42,10 @@ private:
     QFont m_largeFont;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<CSelvoDlg> m_mainWindow;
+    // The day's first copy of a big database, made beside the login window.
+    std::unique_ptr<QThread> m_backup;
+    static constexpr qint64 kBackupAsideBytes = 64 * 1024 * 1024;
+    void startDailyBackup();
 };
 
 } // namespace selvo::gui
