@@ -187,6 +187,7 @@ private slots:
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
         MessageRecorder messages;
         CPrdTypeTree tree(s.shop.ctx);
+        tree.setPrompts(CategoryDialogPrompts(s.shop.ctx));
         tree.LoadTree(0);
         tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
         bool shown = false;
@@ -254,6 +255,7 @@ private slots:
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
         MessageRecorder messages;
         CPrdTypeTree tree(s.shop.ctx);
+        tree.setPrompts(CategoryDialogPrompts(s.shop.ctx));
         tree.LoadTree(0);
         tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
         OnNextModalOf<CPrdTypeAdd>([&](CPrdTypeAdd* dlg) {
@@ -293,6 +295,7 @@ private slots:
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
         MessageRecorder messages;
         CPrdTypeTree tree(s.shop.ctx);
+        tree.setPrompts(CategoryDialogPrompts(s.shop.ctx));
         tree.LoadTree(0);
         // Only an off-shelf product left in it: still refused.
         QVERIFY(s.shop.ctx.db.exec(QStringLiteral("DELETE FROM tb_product WHERE State = 1")));
@@ -317,6 +320,59 @@ private slots:
         tree.DeleteCategory();
         QVERIFY(!tree.FindCategoryNode(tree.rootNode(), s.daily));
         QCOMPARE(s.shop.count(QStringLiteral("tb_productTypes"), QStringLiteral("ID = ?"), {s.daily}), 0);
+        QVERIFY(messages.toasts.isEmpty());
+    }
+
+    // The tree asks only through what its owner hands in: no dialog, box or toast of its own.
+    void promptsComeFromTheOwner() {
+        Shop s;
+        QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
+        MessageRecorder messages;
+        QStringList asked;
+        QStringList refused;
+        bool deleteAnswer = false;
+        CategoryPrompts prompts;
+        prompts.askCategory = [&](QWidget*, const QString& parentName, const QString& name, int parentId,
+                                  int editingId) -> std::optional<CategoryPrompts::Answer> {
+            asked << QStringLiteral("%1|%2|%3|%4").arg(parentName, name).arg(parentId).arg(editingId);
+            return CategoryPrompts::Answer{QStringLiteral("零食"), s.daily};
+        };
+        prompts.confirm = [&](QWidget*, const QString& question) {
+            asked << question;
+            return deleteAnswer;
+        };
+        prompts.refuse = [&](QWidget*, const QString& text) {
+            refused << text;
+        };
+
+        CPrdTypeTree tree(s.shop.ctx);
+        tree.LoadTree(0);
+        // Without prompts nothing is asked and nothing changes.
+        tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.daily));
+        QVERIFY(!tree.AddCategory(QString()));
+        tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
+        tree.DeleteCategory();
+        QCOMPARE(s.shop.count(QStringLiteral("tb_productTypes")), 3);
+
+        tree.setPrompts(prompts);
+        tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.daily));
+        QTreeWidgetItem* added = tree.AddCategory(QString());
+        QVERIFY(added);
+        QCOMPARE(CPrdTypeTree::recordOf(added->parent()).id, s.daily);
+        QCOMPARE(s.shop.count(QStringLiteral("tb_productTypes"),
+                              QStringLiteral("PrdTypeName = '零食' AND Pid = ?"), {s.daily}),
+                 1);
+        tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
+        tree.DeleteCategory(); // answered No
+        deleteAnswer = true;
+        tree.DeleteCategory(); // in use
+        QCOMPARE(asked,
+                 (QStringList{QStringLiteral("日用||%1|-1").arg(s.daily), QStringLiteral("确认删除此分类？"),
+                              QStringLiteral("确认删除此分类？")}));
+        QCOMPARE(refused,
+                 QStringList{QStringLiteral("分组下有下级分组或商品(包括正常和下架商品)，不能删除！")});
+        QVERIFY(tree.FindCategoryNode(tree.rootNode(), s.food));
+        QVERIFY(messages.boxes.isEmpty());
         QVERIFY(messages.toasts.isEmpty());
     }
 

@@ -313,6 +313,7 @@ private slots:
         const int food = addCategory(shop, QStringLiteral("食品"));
         const int drinks = addCategory(shop, QStringLiteral("饮料"), food);
         CPrdTypeTree tree(shop.ctx);
+        tree.setPrompts(CategoryDialogPrompts(shop.ctx));
         tree.LoadTree(0);
         CPrdAddDlg dlg(shop.ctx, -1, &tree);
         Editor e{dlg};

@@ -6,7 +6,7 @@
 #include "gui/app/SectionPages.h"
 #include "gui/members/CNoSelUser.h"
 #include "gui/members/CSelUserDlg.h"
-#include "gui/sales/CPrdNumDlg.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/sales/CSaleDlg.h"
 #include "gui/sales/CSettlementDlg.h"
 #include "gui/widgets/CEditPlus.h"

@@ -7,9 +7,9 @@
 #include "gui/products/CPrdCheck.h"
 #include "gui/products/CPrdCheckRecord.h"
 #include "gui/products/CPrdManDlg.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/products/CStorInDlg.h"
 #include "gui/products/CStrorPutInMan.h"
-#include "gui/sales/CPrdNumDlg.h"
 #include "gui/widgets/CListCtrlPlus.h"
 #include "gui/widgets/CPrdTypeTree.h"
 

@@ -4,10 +4,10 @@
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/products/CSelPrdDlg.h"
-#include "gui/sales/CPrdNumDlg.h"
-#include "gui/sales/SaleParts.h"
 #include "gui/widgets/CListCtrlPlus.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

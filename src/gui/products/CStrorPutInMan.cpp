@@ -5,8 +5,8 @@
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
 #include "gui/products/CStorInDlg.h"
-#include "gui/sales/SaleParts.h"
 #include "gui/widgets/CListCtrlPlus.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

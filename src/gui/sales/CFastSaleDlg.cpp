@@ -11,7 +11,8 @@
 #include "gui/members/CSelUserDlg.h"
 #include "gui/members/CUserHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
-#include "gui/sales/SaleParts.h"
+#include "gui/sales/SaleFonts.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>

@@ -10,12 +10,13 @@
 #include "gui/app/Toast.h"
 #include "gui/members/CSelUserDlg.h"
 #include "gui/members/CUserHisDlg.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/products/CSelPrdDlg.h"
-#include "gui/sales/CPrdNumDlg.h"
 #include "gui/sales/CReturnSelOrder.h"
 #include "gui/sales/ReceiptPrinter.h"
-#include "gui/sales/SaleParts.h"
+#include "gui/sales/SaleFonts.h"
 #include "gui/widgets/CListCtrlPlus.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

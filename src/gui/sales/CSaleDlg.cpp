@@ -13,17 +13,18 @@
 #include "gui/members/CNoSelUser.h"
 #include "gui/members/CSelUserDlg.h"
 #include "gui/members/CTopupDlg.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/products/CSelPrdDlg.h"
 #include "gui/sales/CFastSaleDlg.h"
-#include "gui/sales/CPrdNumDlg.h"
 #include "gui/sales/CReturnGoodsDlg.h"
 #include "gui/sales/CSaleHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
 #include "gui/sales/CTJPrdProfits.h"
-#include "gui/sales/SaleParts.h"
+#include "gui/sales/SaleFonts.h"
 #include "gui/widgets/CEditPlus.h"
 #include "gui/widgets/CListCtrlPlus.h"
 #include "gui/widgets/CPrdTypeTree.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>

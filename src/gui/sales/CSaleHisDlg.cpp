@@ -7,12 +7,12 @@
 #include "core/support/Clock.h"
 #include "core/support/Money.h"
 #include "gui/app/DialogParts.h"
+#include "gui/app/ListExport.h"
 #include "gui/app/Messages.h"
 #include "gui/members/CSelUserDlg.h"
 #include "gui/sales/ReceiptPrinter.h"
-#include "gui/sales/SaleParts.h"
 #include "gui/widgets/CListCtrlPlus.h"
-#include "gui/widgets/ListExport.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -8,7 +8,8 @@
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
-#include "gui/sales/SaleParts.h"
+#include "gui/sales/SaleFonts.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
