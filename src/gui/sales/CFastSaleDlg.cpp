@@ -7,6 +7,7 @@
 #include "core/support/Money.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
+#include "gui/app/PostingOutcome.h"
 #include "gui/app/Toast.h"
 #include "gui/members/CSelUserDlg.h"
 #include "gui/members/CUserHisDlg.h"
@@ -167,13 +168,10 @@ void CFastSaleDlg::accept() {
     const PostResult result =
         PostOrder(m_ctx, MakeFastSaleDraft(input, settlement.payment(), m_remark->text(), saleDate));
     if (!result.ok) {
-        if (result.failure == PostFailure::Toast)
-            ToastError(this, result.message);
-        else
-            Messages::warn(this, result.message, result.detail);
+        ShowPostingFailure(this, result);
         return;
     }
-    ToastSuccess(this, SaleDoneText());
+    ShowPostingDone(this, SaleDoneText());
     Messages::inform(this, SaleDoneText());
     clearMember(true);
     m_memberId = kWalkInMember;

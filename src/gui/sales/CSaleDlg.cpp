@@ -8,6 +8,7 @@
 #include "core/support/Number.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
+#include "gui/app/PostingOutcome.h"
 #include "gui/app/Toast.h"
 #include "gui/members/CMemAddDlg.h"
 #include "gui/members/CNoSelUser.h"
@@ -435,8 +436,8 @@ void CSaleDlg::clearSale() {
 }
 
 void CSaleDlg::settle() {
-    if (totals().productCount < 1) {
-        ToastError(this, QStringLiteral("请选择商品"));
+    if (const QString refusal = CheckCartHasProducts(totals()); !refusal.isEmpty()) {
+        ToastError(this, refusal);
         m_search->setFocus(); // where products are found
         return;
     }
@@ -451,8 +452,8 @@ void CSaleDlg::settle() {
         }
     }
     const CartTotals t = totals();
-    if (t.amountDue() < 0 || IsZeroMoney(t.amountDue())) {
-        ToastError(this, QStringLiteral("实收价格不能为0"));
+    if (const QString refusal = CheckAmountDue(t); !refusal.isEmpty()) {
+        ToastError(this, refusal);
         m_list->setFocus(); // the cart, where prices and discounts are changed
         return;
     }
@@ -465,13 +466,10 @@ void CSaleDlg::settle() {
                       ParseLeadingInt(m_pointsEarned->text()), m_remark->text(), saleDate);
     const PostResult result = PostOrder(m_ctx, draft);
     if (!result.ok) {
-        if (result.failure == PostFailure::Toast)
-            ToastError(this, result.message);
-        else
-            Messages::warn(this, result.message, result.detail);
+        ShowPostingFailure(this, result);
         return;
     }
-    ToastSuccess(this, SaleDoneText());
+    ShowPostingDone(this, SaleDoneText());
     clearSale();
 }
 

@@ -285,12 +285,12 @@ void CSettlementDlg::enterBalance() {
     m_giveChange->hide();
     m_deposit->hide();
     const double balance = GetMemberBalance(m_ctx, m_memberId);
-    if (RoundCents(balance - m_amountDue) >= 0) {
+    if (BalanceCovers(balance, m_amountDue)) {
         m_info->setText(BalanceSufficientText());
         m_info->show();
         return;
     }
-    m_shortfall = RoundCents(m_amountDue - balance);
+    m_shortfall = BalanceShortfall(balance, m_amountDue);
     setCashCaption(BalanceShortLabel(), m_cash);
     m_cash->show();
     m_cash->setEnabled(false);
