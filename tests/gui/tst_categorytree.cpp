@@ -18,20 +18,15 @@ using selvo::test::OnNextModalOf;
 using selvo::test::TestShop;
 
 namespace {
-int addCategory(TestShop& shop, const QString& name, int pid) {
-    auto id = shop.ctx.db.insertReturningId(
-        QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) VALUES(?, ?)"), {name, pid});
-    return id ? int(*id) : -1;
-}
 
 // 食品 (3 on sale, 1 off) > 饮料 (可乐 [特], 雪碧); 日用 (nothing).
 struct Shop {
     TestShop shop;
     int food = 0, drinks = 0, daily = 0, cola = 0;
     Shop() {
-        food = addCategory(shop, QStringLiteral("食品"), 0);
-        drinks = addCategory(shop, QStringLiteral("饮料"), food);
-        daily = addCategory(shop, QStringLiteral("日用"), 0);
+        food = shop.addCategory(QStringLiteral("食品"), 0);
+        drinks = shop.addCategory(QStringLiteral("饮料"), food);
+        daily = shop.addCategory(QStringLiteral("日用"), 0);
         for (int i = 0; i < 3; ++i)
             shop.addProduct(QStringLiteral("F%1").arg(i), QStringLiteral("面包%1").arg(i), 5, 0, 0, food);
         shop.addProduct(QStringLiteral("FX"), QStringLiteral("过期面包"), 5, 0, 0, food, 1, ProductOffShelf);
@@ -241,7 +236,7 @@ private slots:
     void parentPreselectedByName() {
         Shop s;
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
-        const int second = addCategory(s.shop, QStringLiteral("饮料"), s.daily);
+        const int second = s.shop.addCategory(QStringLiteral("饮料"), s.daily);
         CPrdTypeAdd byName(s.shop.ctx, QStringLiteral("饮料"), {});
         QCOMPARE(byName.parentList()->currentData().toInt(), second); // the last equal name
         CPrdTypeAdd byId(s.shop.ctx, QStringLiteral("饮料"), {}, s.drinks);
