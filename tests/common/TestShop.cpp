@@ -9,6 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTest>
+
+#include <limits>
 
 namespace selvo::test {
 
@@ -148,6 +152,43 @@ bool TestShop::addOrder(const OrderSpec& o) {
             return false;
     }
     return true;
+}
+
+int TestShop::addCategory(const QString& name, int parentId) {
+    auto id = ctx.db.insertReturningId(
+        QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) VALUES(?, ?)"), {name, parentId});
+    return id ? int(*id) : -1;
+}
+
+double TestShop::balanceOf(int memberId) {
+    auto v = ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {memberId});
+    return v ? v->toDouble() : std::numeric_limits<double>::quiet_NaN();
+}
+
+int TestShop::pointsOf(int memberId) {
+    auto v = ctx.db.scalar(QStringLiteral("SELECT Integral FROM tb_members WHERE ID = ?"), {memberId});
+    return v ? v->toInt() : std::numeric_limits<int>::min();
+}
+
+char* toString(const Account& account) {
+    return QTest::toString(QStringLiteral("balance %1, points %2, spent %3")
+                               .arg(account.balance)
+                               .arg(account.points)
+                               .arg(account.cumulative));
+}
+
+Account TestShop::accountOf(int memberId) {
+    auto q = ctx.db.select(
+        QStringLiteral("SELECT Balance, Integral, Cumulative FROM tb_members WHERE ID = ?"), {memberId});
+    if (!q || !q->next())
+        return {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<int>::min(),
+                std::numeric_limits<double>::quiet_NaN()};
+    return {q->value(0).toDouble(), q->value(1).toInt(), q->value(2).toDouble()};
+}
+
+double TestShop::stockOf(const QString& code) {
+    auto v = ctx.db.scalar(QStringLiteral("SELECT PrdInventory FROM tb_product WHERE PrdCode = ?"), {code});
+    return v ? v->toDouble() : std::numeric_limits<double>::quiet_NaN();
 }
 
 qint64 TestShop::count(const QString& table, const QString& where, const QVariantList& binds) {

@@ -3,6 +3,7 @@
 #include "core/store/AppContext.h"
 
 #include <QDateTime>
+#include <QMetaType>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -51,6 +52,16 @@ struct OrderSpec {
     QList<Line> lines;
 };
 
+// What a member's row says of the member's money.
+struct Account {
+    double balance = 0;
+    int points = 0;
+    double cumulative = 0;
+    bool operator==(const Account&) const = default;
+};
+// How QCOMPARE shows one.
+char* toString(const Account& account);
+
 class TestShop final {
 public:
     TestShop();
@@ -80,7 +91,18 @@ public:
     int addOperator(const QString& account, const QString& password, int role = 2, int state = 0,
                     const QString& name = {});
     bool addOrder(const OrderSpec& order);
+    // A product category under `parentId` (0: at the top).
+    int addCategory(const QString& name, int parentId = 0);
     qint64 count(const QString& table, const QString& where = {}, const QVariantList& binds = {});
+
+    // A member's balance and points as stored; NaN and INT_MIN when the member cannot be read, so
+    // a comparison with any figure fails.
+    double balanceOf(int memberId);
+    int pointsOf(int memberId);
+    // Balance, points and spending together; all NaN / INT_MIN when the member cannot be read.
+    Account accountOf(int memberId);
+    // The stock of the product with this code; NaN when there is none.
+    double stockOf(const QString& code);
 
 private:
     bool createPgDatabase();
@@ -92,3 +114,5 @@ private:
 };
 
 } // namespace selvo::test
+
+Q_DECLARE_METATYPE(selvo::test::Account)

@@ -128,6 +128,37 @@ private slots:
         QCOMPARE(cart.rows()[1].text(ColQuantity), QStringLiteral("2.5 公斤"));
     }
 
+    // "结算": nothing in the cart, then nothing to pay (to the fen), are refused.
+    void settleRefusals_data() {
+        QTest::addColumn<int>("products");
+        QTest::addColumn<double>("due");
+        QTest::addColumn<QString>("emptyRefusal");
+        QTest::addColumn<QString>("dueRefusal");
+        const QString none = QStringLiteral("请选择商品");
+        const QString zero = QStringLiteral("实收价格不能为0");
+        QTest::newRow("empty cart") << 0 << 0.0 << none << zero;
+        QTest::newRow("one product") << 1 << 2.5 << ""
+                                     << "";
+        QTest::newRow("everything given away") << 3 << 0.0 << "" << zero;
+        QTest::newRow("under half a fen") << 1 << 0.0049 << "" << zero;
+        QTest::newRow("half a fen is a fen") << 1 << 0.005 << ""
+                                             << "";
+        QTest::newRow("one fen") << 1 << 0.01 << ""
+                                 << "";
+        QTest::newRow("below nothing") << 2 << -0.01 << "" << zero;
+    }
+    void settleRefusals() {
+        QFETCH(int, products);
+        QFETCH(double, due);
+        QFETCH(QString, emptyRefusal);
+        QFETCH(QString, dueRefusal);
+        CartTotals t;
+        t.productCount = products;
+        t.discountedTotal = due;
+        QCOMPARE(CheckCartHasProducts(t), emptyRefusal);
+        QCOMPARE(CheckAmountDue(t), dueRefusal);
+    }
+
     void costAndListTotals() {
         Cart cart;
         cart.add(product(1, QStringLiteral("A"), 10, PropertyRegular, 0, QStringLiteral("个"), 6.5), true);

@@ -8,11 +8,6 @@ using namespace selvo;
 using selvo::test::TestShop;
 
 namespace {
-int addCategory(TestShop& shop, const QString& name, int pid) {
-    auto id = shop.ctx.db.insertReturningId(
-        QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) VALUES(?, ?)"), {name, pid});
-    return id ? int(*id) : -1;
-}
 
 QStringList choiceTexts(const QList<CategoryChoice>& choices) {
     QStringList texts;
@@ -41,9 +36,9 @@ private slots:
     void countsOwnAndSubcategoryProducts() {
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        const int food = addCategory(shop, QStringLiteral("食品"), 0);
-        const int drinks = addCategory(shop, QStringLiteral("饮料"), food);
-        const int tools = addCategory(shop, QStringLiteral("工具"), 0);
+        const int food = shop.addCategory(QStringLiteral("食品"), 0);
+        const int drinks = shop.addCategory(QStringLiteral("饮料"), food);
+        const int tools = shop.addCategory(QStringLiteral("工具"), 0);
         for (int i = 0; i < 3; ++i)
             shop.addProduct(QStringLiteral("F%1").arg(i), QStringLiteral("食品%1").arg(i), 1, 0, 0, food);
         shop.addProduct(QStringLiteral("FX"), QStringLiteral("下架食品"), 1, 0, 0, food, 1, ProductOffShelf);
@@ -166,7 +161,7 @@ private slots:
     void onSaleProductsUnderTheirCategory() {
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        const int drinks = addCategory(shop, QStringLiteral("饮料"), 0);
+        const int drinks = shop.addCategory(QStringLiteral("饮料"), 0);
         const int b = shop.addProduct(QStringLiteral("002"), QStringLiteral("雪碧"), 3, 0, 0, drinks);
         const int a = shop.addProduct(QStringLiteral("001"), QStringLiteral("可乐"), 3, 0, 0, drinks, 2);
         shop.addProduct(QStringLiteral("003"), QStringLiteral("旧货"), 3, 0, 0, drinks, 1, ProductOffShelf);

@@ -62,6 +62,48 @@ Payment byPoints(int used) {
     p.pointsUsed = used;
     return p;
 }
+
+OrderLine line(const char* code, const char* name, double price, double quantity, double cost) {
+    OrderLine l;
+    l.code = QString::fromUtf8(code);
+    l.name = QString::fromUtf8(name);
+    l.price = price;
+    l.quantity = quantity;
+    l.discount = 10;
+    l.discountPrice = price;
+    l.cost = cost;
+    l.totalPrice = price * quantity;
+    l.profits = (price - cost) * quantity;
+    l.points = int(l.totalPrice);
+    return l;
+}
+
+// A draft from given figures, not from a cart: 2 x A1 at 10 (cost 6) and 1.5 x B2 at 4 (cost 3),
+// 26 yuan.
+OrderDraft figuresSale(int memberId, int payType) {
+    OrderDraft s;
+    s.memberId = memberId;
+    s.payment.payType = payType;
+    s.orderType = payType == PayPoints ? OrderPointsExchange : OrderSale;
+    s.lines = {line("A1", "苹果", 10, 2, 6), line("B2", "[特] 面包", 4, 1.5, 3)};
+    for (const OrderLine& l : s.lines)
+        s.stockMoves.append({l.code, l.quantity});
+    s.totalPrice = 26;
+    s.realTotalPrice = payType == PayPoints ? 0 : 26;
+    s.cumulative = s.realTotalPrice;
+    s.purchasePrice = 16.5;
+    s.profits = s.realTotalPrice - 16.5;
+    s.prdSum = 3.5;
+    s.points = payType == PayPoints ? -2600 : (IsWalkIn(memberId) ? 0 : 26);
+    if (payType == PayPoints)
+        s.payment.pointsUsed = 2600;
+    if (payType == PayCash) {
+        s.payment.cashReceived = 30;
+        s.payment.change = 4;
+    }
+    s.remark = QStringLiteral("备注 'quoted' -- text");
+    return s;
+}
 } // namespace
 
 class TestPosting final : public QObject {
@@ -85,18 +127,85 @@ class TestPosting final : public QObject {
         return cart;
     }
 
-    static double balanceOf(test::TestShop& shop, int member) {
-        return shop.ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {member})
-            ->toDouble();
-    }
-    static int pointsOf(test::TestShop& shop, int member) {
-        return shop.ctx.db.scalar(QStringLiteral("SELECT Integral FROM tb_members WHERE ID = ?"), {member})
-            ->toInt();
-    }
-
 private slots:
     void initTestCase() { Clock::setInstance(&m_clock); }
     void cleanupTestCase() { Clock::setInstance(nullptr); }
+
+    // A draft made of given figures (as the command line and other callers make them) is written
+    // as given: the order, its lines, the member's accounts and the stock.
+    void draftFromFigures_data() {
+        QTest::addColumn<bool>("guest");
+        QTest::addColumn<int>("payType");
+        QTest::addColumn<double>("balance");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<double>("cumulative");
+        QTest::newRow("guest, cash: no member row touched") << true << int(PayCash) << 50.0 << 3000 << 0.0;
+        QTest::newRow("member, cash: points and spending") << false << int(PayCash) << 50.0 << 3026 << 26.0;
+        QTest::newRow("member, balance: deducted, points and spending")
+            << false << int(PayBalance) << 24.0 << 3026 << 26.0;
+        QTest::newRow("member, points: only points paid") << false << int(PayPoints) << 50.0 << 400 << 0.0;
+    }
+    void draftFromFigures() {
+        QFETCH(bool, guest);
+        QFETCH(int, payType);
+        QFETCH(double, balance);
+        QFETCH(int, points);
+        QFETCH(double, cumulative);
+        test::TestShop shop;
+        QVERIFY2(shop.ok(), qPrintable(shop.error()));
+        const int member = shop.addMember(QStringLiteral("张三"), QStringLiteral("13800000001"), 50, 3000);
+        QVERIFY(shop.addProduct(QStringLiteral("A1"), QStringLiteral("苹果"), 10, 6, 100) > 0);
+        QVERIFY(shop.addProduct(QStringLiteral("B2"), QStringLiteral("面包"), 4, 3, 20) > 0);
+        const QDateTime at(QDate(2024, 2, 29), QTime(23, 59, 58));
+        m_clock.set(at);
+        const OrderDraft sale = figuresSale(guest ? kWalkInMember : member, payType);
+        const PostResult r = PostOrder(shop.ctx, sale);
+        m_clock.set(kNow);
+        QVERIFY2(r.ok, qPrintable(r.message + r.detail));
+        QCOMPARE(r.attempts, 1);
+        QVERIFY(r.orderNo.startsWith(QLatin1String("20240229235958")));
+        QCOMPARE(r.orderNo.size(), 19);
+
+        db::Database& db = shop.ctx.db;
+        auto o =
+            db.select(QStringLiteral("SELECT MemID, SaleManID, TotalPrice, RealTotalPrice, PrdSum, Integral, "
+                                     "GetMoney, Change, Remark, SaleDate, PayType, OrderType, AddDate "
+                                     "FROM tb_orders WHERE OrderNo = ?"),
+                      {r.orderNo});
+        QVERIFY(o && o->next());
+        QCOMPARE(o->value(0).toInt(), sale.memberId);
+        QCOMPARE(o->value(1).toInt(), 1);
+        QCOMPARE(o->value(2).toDouble(), 26.0);
+        QCOMPARE(o->value(3).toDouble(), sale.realTotalPrice);
+        QCOMPARE(o->value(4).toDouble(), 3.5);
+        QCOMPARE(o->value(5).toInt(), sale.points);
+        QCOMPARE(o->value(6).toDouble(), sale.payment.cashReceived);
+        QCOMPARE(o->value(7).toDouble(), sale.payment.change);
+        QCOMPARE(o->value(8).toString(), sale.remark);
+        QCOMPARE(db::toDateTime(o->value(9)), at);
+        QCOMPARE(o->value(10).toInt(), payType);
+        QCOMPARE(o->value(11).toInt(), sale.orderType);
+        QVERIFY(db::toDateTime(o->value(12)).isValid());
+
+        auto l =
+            db.select(QStringLiteral("SELECT PrdCode, PrdName, PrdNum, TotalPrice, MemID, PayType, SaleDate "
+                                     "FROM tb_order_lines WHERE OrderNo = ? ORDER BY PrdCode"),
+                      {r.orderNo});
+        QVERIFY(l);
+        QStringList seen;
+        while (l->next()) {
+            seen << l->value(0).toString() + QLatin1Char(' ') + l->value(1).toString();
+            QCOMPARE(l->value(4).toInt(), sale.memberId);
+            QCOMPARE(l->value(5).toInt(), payType);
+            QCOMPARE(db::toDateTime(l->value(6)), at);
+        }
+        QCOMPARE(seen, (QStringList{QStringLiteral("A1 苹果"), QStringLiteral("B2 [特] 面包")}));
+
+        QCOMPARE(shop.accountOf(member), (test::Account{balance, points, cumulative}));
+        QCOMPARE(shop.stockOf(QStringLiteral("A1")), 98.0);
+        QCOMPARE(shop.stockOf(QStringLiteral("B2")), 18.5);
+        QCOMPARE(shop.count(QStringLiteral("tb_prdnum_record")), qint64(0));
+    }
 
     void guestCashSale() {
         test::TestShop shop;
@@ -170,7 +279,7 @@ private slots:
         const PostResult r = PostOrder(
             shop.ctx, MakeSaleDraft(cart, shop.ctx.settings, member, cash(100, 0.01), t.points, {}, kNow));
         QVERIFY(r.ok);
-        QCOMPARE(pointsOf(shop, member), 14);
+        QCOMPARE(shop.pointsOf(member), 14);
         QCOMPARE(
             shop.ctx.db.scalar(QStringLiteral("SELECT Cumulative FROM tb_members WHERE ID = ?"), {member})
                 ->toDouble(),
@@ -203,8 +312,8 @@ private slots:
             PostOrder(shop.ctx, MakeSaleDraft(cart, shop.ctx.settings, member,
                                               byBalance(recharge, 15.5, balance), t.points, {}, kNow));
         QVERIFY2(r.ok, qPrintable(r.message + r.detail));
-        QCOMPARE(balanceOf(shop, member), balanceAfter);
-        QCOMPARE(pointsOf(shop, member), 35);
+        QCOMPARE(shop.balanceOf(member), balanceAfter);
+        QCOMPARE(shop.pointsOf(member), 35);
         const QVariantMap o =
             row(shop, QStringLiteral("SELECT * FROM tb_orders WHERE OrderNo = ?"), {r.orderNo});
         QCOMPARE(o.value(QStringLiteral("paytype")).toInt(), 2);
@@ -248,8 +357,8 @@ private slots:
         const PostResult r = PostOrder(
             shop.ctx, MakeSaleDraft(cart, shop.ctx.settings, member, c.payment, t.points, {}, kNow));
         QVERIFY(r.ok);
-        QCOMPARE(pointsOf(shop, member), 2000 - used);
-        QCOMPARE(balanceOf(shop, member), 3.0);
+        QCOMPARE(shop.pointsOf(member), 2000 - used);
+        QCOMPARE(shop.balanceOf(member), 3.0);
         QCOMPARE(
             shop.ctx.db.scalar(QStringLiteral("SELECT Cumulative FROM tb_members WHERE ID = ?"), {member})
                 ->toDouble(),
@@ -294,13 +403,21 @@ private slots:
     // Another till spends the money between the question and the posting: nothing is written.
     void spentMeanwhile_data() {
         QTest::addColumn<int>("payType");
+        QTest::addColumn<double>("balanceThen");
+        QTest::addColumn<int>("pointsThen");
         QTest::addColumn<QString>("message");
-        QTest::newRow("balance") << int(PayBalance) << "扣除余额失败，请重试！";
-        QTest::newRow("balance with recharge") << int(PayBalance) + 10 << "扣除余额失败，请重试！";
-        QTest::newRow("points") << int(PayPoints) << "扣除积分失败，请重试！";
+        const QString balance = QStringLiteral("扣除余额失败，请重试！");
+        const QString points = QStringLiteral("扣除积分失败，请重试！");
+        QTest::newRow("balance") << int(PayBalance) << 30.0 << 1000 << balance;
+        QTest::newRow("balance one fen short") << int(PayBalance) << 35.49 << 2000 << balance;
+        QTest::newRow("balance with recharge") << int(PayBalance) + 10 << 0.0 << 1000 << balance;
+        QTest::newRow("points") << int(PayPoints) << 50.0 << 1000 << points;
+        QTest::newRow("points one short") << int(PayPoints) << 50.0 << 1299 << points;
     }
     void spentMeanwhile() {
         QFETCH(int, payType);
+        QFETCH(double, balanceThen);
+        QFETCH(int, pointsThen);
         QFETCH(QString, message);
         test::TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
@@ -315,14 +432,16 @@ private slots:
         }
         const OrderDraft d = MakeSaleDraft(cart, shop.ctx.settings, member, pay, 0, {}, kNow);
         QVERIFY(
-            shop.ctx.db.exec(QStringLiteral("UPDATE tb_members SET Balance = Balance - 20, Integral = 1000 "
-                                            "WHERE ID = ?"),
-                             {member}));
+            shop.ctx.db.exec(QStringLiteral("UPDATE tb_members SET Balance = ?, Integral = ? WHERE ID = ?"),
+                             {balanceThen, pointsThen, member}));
         const auto before = test::DumpTables(shop.ctx);
         const PostResult r = PostOrder(shop.ctx, d);
         QVERIFY(!r.ok);
         QCOMPARE(r.failure, PostFailure::Toast);
         QCOMPARE(r.message, message);
+        QVERIFY(r.orderNo.isEmpty());
+        QCOMPARE(r.attempts, 1);
+        QCOMPARE(shop.ctx.db.transactionDepth(), 0);
         QCOMPARE(test::DumpTables(shop.ctx), before);
     }
 
@@ -339,15 +458,23 @@ private slots:
         QCOMPARE(test::DumpTables(shop.ctx), before);
     }
 
+    // Another till deleted the member after the screen read it.
+    void deletedMemberPostsNothing_data() {
+        QTest::addColumn<int>("payType");
+        QTest::newRow("cash") << int(PayCash);
+        QTest::newRow("balance") << int(PayBalance);
+    }
     void deletedMemberPostsNothing() {
+        QFETCH(int, payType);
         test::TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        const int member = shop.addMember(QStringLiteral("已删"), QStringLiteral("1"), 0, 0);
+        const int member = shop.addMember(QStringLiteral("已删"), QStringLiteral("1"), 100, 0);
         Cart cart = cartOf(shop, {{QStringLiteral("A"), 5, 0, 1}});
         QVERIFY(shop.ctx.db.exec(QStringLiteral("DELETE FROM tb_members WHERE ID = ?"), {member}));
         const auto before = test::DumpTables(shop.ctx);
+        const Payment pay = payType == PayCash ? cash(5, 0) : byBalance();
         const PostResult r =
-            PostOrder(shop.ctx, MakeSaleDraft(cart, shop.ctx.settings, member, cash(5, 0), 5, {}, kNow));
+            PostOrder(shop.ctx, MakeSaleDraft(cart, shop.ctx.settings, member, pay, 5, {}, kNow));
         QVERIFY(!r.ok);
         QCOMPARE(r.message, QStringLiteral("无法读取会员信息，请重试！"));
         QCOMPARE(test::DumpTables(shop.ctx), before);
@@ -368,20 +495,55 @@ private slots:
         QCOMPARE(shop.count(QStringLiteral("tb_orders")), 50);
     }
 
+    // Another till took the number between our check and our insert: the sale gets a fresh one.
+    void takenOrderNumberIsReplaced() {
+        test::TestShop shop;
+        QVERIFY2(shop.ok(), qPrintable(shop.error()));
+        QVERIFY(shop.addProduct(QStringLiteral("A1"), QStringLiteral("苹果"), 10, 6, 100) > 0);
+        QVERIFY(shop.addProduct(QStringLiteral("B2"), QStringLiteral("面包"), 4, 3, 20) > 0);
+        const QString taken = QStringLiteral("2024010112000012345");
+        QVERIFY(shop.ctx.db.exec(
+            QStringLiteral("INSERT INTO tb_orders(OrderNo, MemID, SaleManID) VALUES(?, -1, 1)"), {taken}));
+        OrderDraft sale = figuresSale(kWalkInMember, PayCash);
+        sale.orderNo = taken;
+        const PostResult r = PostOrder(shop.ctx, sale);
+        QVERIFY2(r.ok, qPrintable(r.message + r.detail));
+        QCOMPARE(r.numberClashes, 1);
+        QVERIFY(r.orderNo != taken);
+        QCOMPARE(shop.count(QStringLiteral("tb_orders"), QStringLiteral("OrderNo = ?"), {taken}), qint64(1));
+        QCOMPARE(shop.count(QStringLiteral("tb_order_lines"), QStringLiteral("OrderNo = ?"), {taken}),
+                 qint64(0));
+        QCOMPARE(shop.count(QStringLiteral("tb_order_lines"), QStringLiteral("OrderNo = ?"), {r.orderNo}),
+                 qint64(2));
+    }
+
     // A failure at any statement of a posting leaves every table exactly as it was.
     void atomicity_data() {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("member cash sale") << "cash";
-        QTest::newRow("balance with automatic recharge") << "recharge";
-        QTest::newRow("points exchange") << "points";
-        QTest::newRow("fast sale from the balance") << "fast";
+        QTest::addColumn<double>("balance");
+        QTest::addColumn<double>("balanceAfter");
+        QTest::addColumn<int>("pointsAfter");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("recharges");
+        // The cart: 1 x A at 10, 2 x B at 5.50, 1 x C at 4.50, ￥25.50, earning 25 points.
+        QTest::newRow("member cash sale") << "cash" << 20.0 << 20.0 << 5025 << 3 << 0;
+        QTest::newRow("balance sale") << "balance" << 30.0 << 4.5 << 5025 << 3 << 0;
+        QTest::newRow("balance with automatic recharge") << "recharge" << 20.0 << 0.0 << 5025 << 3 << 1;
+        QTest::newRow("points exchange") << "points" << 20.0 << 20.0 << 2500 << 3 << 0;
+        // ￥15 from the balance, 3 points, no lines and no stock.
+        QTest::newRow("fast sale from the balance") << "fast" << 20.0 << 5.0 << 5003 << 0 << 0;
     }
     void atomicity() {
         QFETCH(QString, kind);
+        QFETCH(double, balance);
+        QFETCH(double, balanceAfter);
+        QFETCH(int, pointsAfter);
+        QFETCH(int, lines);
+        QFETCH(int, recharges);
         test::TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
         shop.ctx.settings.yuanToInteral = 1;
-        const int member = shop.addMember(QStringLiteral("孙七"), QStringLiteral("135"), 20, 5000);
+        const int member = shop.addMember(QStringLiteral("孙七"), QStringLiteral("135"), balance, 5000);
         Cart cart = cartOf(shop, {{QStringLiteral("A"), 10, 4, 1},
                                   {QStringLiteral("B"), 5.5, 2, 2},
                                   {QStringLiteral("C"), 4.5, 1, 1}});
@@ -389,6 +551,8 @@ private slots:
         OrderDraft d;
         if (kind == QLatin1String("cash"))
             d = MakeSaleDraft(cart, shop.ctx.settings, member, cash(30, 5), points, {}, kNow);
+        else if (kind == QLatin1String("balance"))
+            d = MakeSaleDraft(cart, shop.ctx.settings, member, byBalance(), points, {}, kNow);
         else if (kind == QLatin1String("recharge"))
             d = MakeSaleDraft(cart, shop.ctx.settings, member, byBalance(5.5, 5.5, 20), points, {}, kNow);
         else if (kind == QLatin1String("points"))
@@ -402,7 +566,7 @@ private slots:
         for (int n = 1;; ++n) {
             shop.ctx.db.failNthStatement(n);
             const PostResult r = PostOrder(shop.ctx, d);
-            const bool reached = shop.ctx.db.statementsSinceArmed() >= n;
+            const bool reached = shop.ctx.db.failpointReached();
             shop.ctx.db.failNthStatement(0);
             if (!reached) {
                 // The posting ran to its end without meeting the failpoint.
@@ -411,15 +575,21 @@ private slots:
             }
             QVERIFY2(!r.ok, qPrintable(QStringLiteral("statement %1 failed unnoticed").arg(n)));
             ++failures;
-            QVERIFY(!r.message.isEmpty());
+            QVERIFY(r.detail.contains(QLatin1String("injected failure")));
             QCOMPARE(shop.ctx.db.transactionDepth(), 0);
             QVERIFY2(test::DumpTables(shop.ctx) == before, qPrintable(QStringLiteral("statement %1").arg(n)));
         }
-        // The order, its lines, [the member read, the automatic recharge and its record], the one
-        // account change, the stock moves.
-        const int steps = kind == QLatin1String("fast") ? 2 : kind == QLatin1String("recharge") ? 7 : 4;
-        QCOMPARE(failures, steps);
+        QVERIFY(failures > 0);
+        // The run that went through did its work once.
         QCOMPARE(shop.count(QStringLiteral("tb_orders")), 1);
+        QCOMPARE(shop.count(QStringLiteral("tb_order_lines")), lines);
+        QCOMPARE(shop.count(QStringLiteral("tb_TopupRecord")), recharges);
+        QCOMPARE(shop.balanceOf(member), balanceAfter);
+        QCOMPARE(shop.pointsOf(member), pointsAfter);
+        const bool goods = lines > 0;
+        QCOMPARE(shop.stockOf(QStringLiteral("A")), goods ? 99.0 : 100.0);
+        QCOMPARE(shop.stockOf(QStringLiteral("B")), goods ? 98.0 : 100.0);
+        QCOMPARE(shop.stockOf(QStringLiteral("C")), goods ? 99.0 : 100.0);
     }
 
     void fastSales() {
@@ -450,7 +620,7 @@ private slots:
         FastSaleInput m{false, member, QStringLiteral("99.9"), QStringLiteral("20")};
         r = PostOrder(shop.ctx, MakeFastSaleDraft(m, cash(100, 0.1), {}, kNow));
         QVERIFY(r.ok);
-        QCOMPARE(pointsOf(shop, member), 2020);
+        QCOMPARE(shop.pointsOf(member), 2020);
         QCOMPARE(
             shop.ctx.db.scalar(QStringLiteral("SELECT Cumulative FROM tb_members WHERE ID = ?"), {member})
                 ->toDouble(),
@@ -461,7 +631,7 @@ private slots:
         const SettlementCheck c = CheckPointsPayment(member, 2020, PointsNeeded(12.3, 100), 12.3, false);
         r = PostOrder(shop.ctx, MakeFastSaleDraft(p, c.payment, {}, kNow));
         QVERIFY(r.ok);
-        QCOMPARE(pointsOf(shop, member), 720);
+        QCOMPARE(shop.pointsOf(member), 720);
         o = row(shop, QStringLiteral("SELECT * FROM tb_orders WHERE OrderNo = ?"), {r.orderNo});
         QCOMPARE(o.value(QStringLiteral("totalprice")).toDouble(), 0.0);
         QCOMPARE(o.value(QStringLiteral("realtotalprice")).toDouble(), 0.0);

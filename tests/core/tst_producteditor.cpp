@@ -13,11 +13,6 @@ using selvo::test::TestShop;
 Q_DECLARE_METATYPE(selvo::ProductField)
 
 namespace {
-int addCategory(TestShop& shop, const QString& name) {
-    auto id = shop.ctx.db.insertReturningId(
-        QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) VALUES(?, 0)"), {name});
-    return id ? int(*id) : -1;
-}
 
 ProductForm validForm(int category) {
     ProductForm f;
@@ -110,7 +105,7 @@ private slots:
         QFETCH(bool, select);
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        const int category = addCategory(shop, QStringLiteral("饮料"));
+        const int category = shop.addCategory(QStringLiteral("饮料"));
         shop.addProduct(QStringLiteral("9000001"), QStringLiteral("老产品"), 1, 0, 0, category);
         ProductForm f = validForm(category);
         if (field == QLatin1String("code"))
@@ -148,7 +143,7 @@ private slots:
         QCOMPARE(CheckProduct(shop.ctx, -1, f).message, QStringLiteral("请输入产品名称！"));
         f.name = QStringLiteral("x");
         QCOMPARE(CheckProduct(shop.ctx, -1, f).message, QStringLiteral("请选择商品类别"));
-        f.category = addCategory(shop, QStringLiteral("杂货"));
+        f.category = shop.addCategory(QStringLiteral("杂货"));
         QCOMPARE(CheckProduct(shop.ctx, -1, f).message, QStringLiteral("请选择计量单位"));
         f.unit = QStringLiteral("个");
         QCOMPARE(CheckProduct(shop.ctx, -1, f).message, QStringLiteral("请输入正确的零售价！"));
@@ -173,7 +168,7 @@ private slots:
         QFETCH(bool, asks);
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        ProductForm f = validForm(addCategory(shop, QStringLiteral("饮料")));
+        ProductForm f = validForm(shop.addCategory(QStringLiteral("饮料")));
         f.purchasePrice = purchase;
         f.price = price;
         const ProductCheck c = CheckProduct(shop.ctx, -1, f);
@@ -197,7 +192,7 @@ private slots:
         QFETCH(double, stored);
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        ProductForm f = validForm(addCategory(shop, QStringLiteral("饮料")));
+        ProductForm f = validForm(shop.addCategory(QStringLiteral("饮料")));
         f.mustInt = mustInt;
         f.openingStock = text;
         const ProductSave s = SaveProduct(shop.ctx, -1, f);
@@ -213,8 +208,8 @@ private slots:
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
         ManualClock clock(QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)));
         Clock::setInstance(&clock);
-        const int drinks = addCategory(shop, QStringLiteral("饮料"));
-        const int snacks = addCategory(shop, QStringLiteral("零食"));
+        const int drinks = shop.addCategory(QStringLiteral("饮料"));
+        const int snacks = shop.addCategory(QStringLiteral("零食"));
         ProductForm f = validForm(drinks);
         f.code = QStringLiteral(" 1234567 ");
         f.name = QStringLiteral(" 矿泉水");
@@ -311,7 +306,7 @@ private slots:
     void codeTakenMeanwhile() {
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        const ProductForm f = validForm(addCategory(shop, QStringLiteral("饮料")));
+        const ProductForm f = validForm(shop.addCategory(QStringLiteral("饮料")));
         QVERIFY(CheckProduct(shop.ctx, -1, f).ok());
         shop.addProduct(f.code, QStringLiteral("别家"), 1);
         const ProductSave s = SaveProduct(shop.ctx, -1, f);
@@ -324,7 +319,7 @@ private slots:
     void failedWriteSaysSo() {
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        const ProductForm f = validForm(addCategory(shop, QStringLiteral("饮料")));
+        const ProductForm f = validForm(shop.addCategory(QStringLiteral("饮料")));
         // The checks read three times before the save's transaction and three times inside it.
         shop.ctx.db.failNthStatement(7);
         const ProductSave s = SaveProduct(shop.ctx, -1, f);

@@ -13,12 +13,7 @@ using namespace selvo;
 namespace {
 const QDateTime kNow(QDate(2024, 3, 5), QTime(14, 30, 0));
 
-struct Account {
-    double balance = 0;
-    int points = 0;
-    double cumulative = 0;
-    bool operator==(const Account&) const = default;
-};
+using test::Account;
 
 // A member with balance 5, 5 points and 200 spent; product A (10.00, cost 6) and B (a special
 // offer, 5.00, cost 2), 10 of each in stock.
@@ -34,18 +29,8 @@ struct Shop {
         b = shop.addProduct(QStringLiteral("B"), QStringLiteral("乙"), 5, 2, 10, 0, PropertySpecialOffer);
     }
     AppContext& ctx() { return shop.ctx; }
-    Account account() {
-        auto q = shop.ctx.db.select(
-            QStringLiteral("SELECT Balance, Integral, Cumulative FROM tb_members WHERE ID = ?"), {member});
-        if (!q || !q->next())
-            return {};
-        return {q->value(0).toDouble(), q->value(1).toInt(), q->value(2).toDouble()};
-    }
-    double stock(const QString& code) {
-        return shop.ctx.db
-            .scalar(QStringLiteral("SELECT PrdInventory FROM tb_product WHERE PrdCode = ?"), {code})
-            ->toDouble();
-    }
+    Account account() { return shop.accountOf(member); }
+    double stock(const QString& code) { return shop.stockOf(code); }
     // A list of 2 × A and 1 × B: goods ￥25.00, of which ￥5.00 special offer.
     Cart list() {
         Cart c;
@@ -479,14 +464,17 @@ private slots:
     void atomicity_data() {
         QTest::addColumn<bool>("guest");
         QTest::addColumn<int>("mode");
-        QTest::newRow("guest in cash") << true << 1;
-        QTest::newRow("member in cash") << false << 1;
-        QTest::newRow("member to the balance") << false << 2;
-        QTest::newRow("member in points") << false << 3;
+        QTest::addColumn<Account>("after");
+        // A refund of 20 and 3 points for the member with ￥5, 5 points and ￥200 spent.
+        QTest::newRow("guest in cash") << true << 1 << Account{5, 5, 200};
+        QTest::newRow("member in cash") << false << 1 << Account{5, 2, 180};
+        QTest::newRow("member to the balance") << false << 2 << Account{25, 2, 180};
+        QTest::newRow("member in points") << false << 3 << Account{5, 8, 200};
     }
     void atomicity() {
         QFETCH(bool, guest);
         QFETCH(int, mode);
+        QFETCH(Account, after);
         Shop s;
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
         ReturnInput in = memberInput(s, mode, QStringLiteral("20"), QStringLiteral("3"));
@@ -498,7 +486,7 @@ private slots:
         for (int n = 1;; ++n) {
             s.ctx().db.failNthStatement(n);
             const ReturnResult r = CommitReturn(s.ctx(), plan);
-            const bool reached = s.ctx().db.statementsSinceArmed() >= n;
+            const bool reached = s.ctx().db.failpointReached();
             s.ctx().db.failNthStatement(0);
             if (!reached) {
                 QVERIFY2(r.ok, qPrintable(r.message + r.detail));
@@ -511,9 +499,13 @@ private slots:
             QVERIFY2(test::DumpTables(s.ctx()) == before, qPrintable(QStringLiteral("statement %1").arg(n)));
             ++failures;
         }
-        // Order row, its lines, [member read, account change, [recharge record]], the stock moves.
-        QCOMPARE(failures, guest ? 3 : mode == 2 ? 6 : 5);
+        QVERIFY(failures > 0);
+        // The run that went through did its work once.
         QCOMPARE(s.shop.count(QStringLiteral("tb_orders")), 1);
+        QCOMPARE(s.shop.count(QStringLiteral("tb_order_lines")), 2);
+        QCOMPARE(s.stock(QStringLiteral("A")), 12.0);
+        QCOMPARE(s.stock(QStringLiteral("B")), 11.0);
+        QCOMPARE(s.account(), after);
     }
 
     // A return cancelled afterwards leaves balance, points, cumulative spending and stock exactly

@@ -183,6 +183,38 @@ private slots:
         }
     }
 
+    // The dialog shows "余额充足" exactly when the balance payment deducts the balance alone, and
+    // otherwise asks for the shortfall it shows.
+    void balanceCoversAsThePaymentDoes_data() {
+        QTest::addColumn<double>("balance");
+        QTest::addColumn<double>("due");
+        QTest::addColumn<bool>("covers");
+        QTest::addColumn<double>("shortfall");
+        QTest::newRow("more") << 50.0 << 35.5 << true << 0.0;
+        QTest::newRow("exactly") << 35.5 << 35.5 << true << 0.0;
+        QTest::newRow("float noise") << 0.1 + 0.2 << 0.3 << true << 0.0;
+        QTest::newRow("due below half a fen more") << 35.5 << 35.504 << true << 0.0;
+        QTest::newRow("one fen short") << 35.49 << 35.5 << false << 0.01;
+        QTest::newRow("nothing on it") << 0.0 << 35.5 << false << 35.5;
+        QTest::newRow("overdrawn") << -4.5 << 35.5 << false << 40.0;
+    }
+    void balanceCoversAsThePaymentDoes() {
+        QFETCH(double, balance);
+        QFETCH(double, due);
+        QFETCH(bool, covers);
+        QFETCH(double, shortfall);
+        QCOMPARE(BalanceCovers(balance, due), covers);
+        if (!covers)
+            QCOMPARE(BalanceShortfall(balance, due), shortfall);
+        // What the dialog then puts in its fields, and what OK makes of them.
+        const QString shortText = covers ? QString() : FormatMoney(BalanceShortfall(balance, due));
+        const SettlementCheck c = CheckBalancePayment(7, balance, due, shortText, shortText, false);
+        QVERIFY2(c.ok(), qPrintable(c.refusal));
+        QCOMPARE(c.payment.autoRecharge(), !covers);
+        if (!covers)
+            QCOMPARE(c.payment.recharge, shortfall);
+    }
+
     void points_data() {
         QTest::addColumn<int>("memberPoints");
         QTest::addColumn<bool>("clearAll");

@@ -9,13 +9,7 @@
 
 using namespace selvo;
 
-namespace {
-double stockOf(test::TestShop& shop, const QString& code) {
-    return shop.ctx.db
-        .scalar(QStringLiteral("SELECT PrdInventory FROM tb_product WHERE PrdCode = ?"), {code})
-        ->toDouble();
-}
-} // namespace
+namespace {} // namespace
 
 class TestStockTake final : public QObject {
     Q_OBJECT
@@ -79,7 +73,7 @@ private slots:
                                                 typed, QStringLiteral("盘亏"));
         QCOMPARE(r.message, message);
         QCOMPARE(r.ok, message.isEmpty());
-        QCOMPARE(stockOf(shop, QStringLiteral("A1")), stock);
+        QCOMPARE(shop.stockOf(QStringLiteral("A1")), stock);
         if (!r.ok) {
             QVERIFY(r.refocus);
             QVERIFY(test::DumpTables(shop.ctx) == before);
@@ -122,7 +116,7 @@ private slots:
                                                 QStringLiteral("7"), QString());
         QVERIFY(r.ok);
         QCOMPARE(r.change, -1.0);
-        QCOMPARE(stockOf(shop, QStringLiteral("A1")), 7.0);
+        QCOMPARE(shop.stockOf(QStringLiteral("A1")), 7.0);
         QCOMPARE(shop.count(QStringLiteral("tb_prdnum_record"), QStringLiteral("addNum = -1")), 1);
     }
 
@@ -149,7 +143,7 @@ private slots:
             shop.ctx.db.failNthStatement(n);
             const StockTakeResult r = BookStockTake(shop.ctx, QStringLiteral("A1"), 0, QStringLiteral("10"),
                                                     QStringLiteral("4"), QStringLiteral("r"));
-            const bool reached = shop.ctx.db.statementsSinceArmed() >= n;
+            const bool reached = shop.ctx.db.failpointReached();
             shop.ctx.db.failNthStatement(0);
             if (!reached) {
                 QVERIFY(r.ok);
@@ -161,8 +155,10 @@ private slots:
             QVERIFY2(test::DumpTables(shop.ctx) == before, qPrintable(QStringLiteral("statement %1").arg(n)));
             ++failures;
         }
-        QCOMPARE(failures, 3);
-        QCOMPARE(stockOf(shop, QStringLiteral("A1")), 4.0);
+        QVERIFY(failures > 0);
+        // The run that went through booked the count once.
+        QCOMPARE(shop.stockOf(QStringLiteral("A1")), 4.0);
+        QCOMPARE(shop.count(QStringLiteral("tb_prdnum_record")), 1);
     }
 
     // At most 500 rows, newest first, stock-takes only, and none of operators who are gone.

@@ -243,7 +243,7 @@ private slots:
         QTest::newRow("over 500 characters") << QByteArray("9.0.0.0|x|" + QByteArray(600, 'n')) << QString();
         QTest::newRow("far over the read limit")
             << QByteArray("9.0.0.0|x|" + QByteArray(200000, 'n')) << QString();
-        QTest::newRow("not text") << QByteArray("9.0.0.0|x|\x89PNG\r\n\x1a\n\0\0", 22) << QString();
+        QTest::newRow("not text") << QByteArrayLiteral("9.0.0.0|x|\x89PNG\r\n\x1a\n\0\0") << QString();
     }
     void fetchAndAsk() {
         QFETCH(QByteArray, body);

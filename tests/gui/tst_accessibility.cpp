@@ -131,11 +131,6 @@ void radioWays() {
         QTest::newRow(how) << QString::fromUtf8(how);
 }
 
-double balanceOf(TestShop& shop, int id) {
-    return shop.ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {id})
-        ->toDouble();
-}
-
 // The room a line edit leaves for its text, as it lays itself out.
 int textRoom(const QLineEdit* edit) {
     QStyleOptionFrame option;
@@ -307,7 +302,7 @@ private slots:
         QCOMPARE(shop.count(QStringLiteral("tb_TopupRecord"), QStringLiteral("Total = 15.5 AND Remark = ?"),
                             {QStringLiteral("余额付款自动充值￥ 15.50 元,并立即消费￥ 15.50 元")}),
                  1);
-        QCOMPARE(balanceOf(shop, member), 0.0);
+        QCOMPARE(shop.balanceOf(member), 0.0);
     }
 
     void pointsModeByAnyMeans_data() { radioWays(); }
@@ -350,7 +345,7 @@ private slots:
         dlg.amountEdit()->setText(QStringLiteral("￥20"));
         dlg.accept();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
-        QCOMPARE(balanceOf(shop, member), 30.0);
+        QCOMPARE(shop.balanceOf(member), 30.0);
         QCOMPARE(shop.count(QStringLiteral("tb_TopupRecord"), QStringLiteral("OpType = 0 AND Total = -20")),
                  1);
 

@@ -18,20 +18,15 @@ using selvo::test::OnNextModalOf;
 using selvo::test::TestShop;
 
 namespace {
-int addCategory(TestShop& shop, const QString& name, int pid) {
-    auto id = shop.ctx.db.insertReturningId(
-        QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) VALUES(?, ?)"), {name, pid});
-    return id ? int(*id) : -1;
-}
 
 // 食品 (3 on sale, 1 off) > 饮料 (可乐 [特], 雪碧); 日用 (nothing).
 struct Shop {
     TestShop shop;
     int food = 0, drinks = 0, daily = 0, cola = 0;
     Shop() {
-        food = addCategory(shop, QStringLiteral("食品"), 0);
-        drinks = addCategory(shop, QStringLiteral("饮料"), food);
-        daily = addCategory(shop, QStringLiteral("日用"), 0);
+        food = shop.addCategory(QStringLiteral("食品"), 0);
+        drinks = shop.addCategory(QStringLiteral("饮料"), food);
+        daily = shop.addCategory(QStringLiteral("日用"), 0);
         for (int i = 0; i < 3; ++i)
             shop.addProduct(QStringLiteral("F%1").arg(i), QStringLiteral("面包%1").arg(i), 5, 0, 0, food);
         shop.addProduct(QStringLiteral("FX"), QStringLiteral("过期面包"), 5, 0, 0, food, 1, ProductOffShelf);
@@ -270,6 +265,7 @@ private slots:
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
         MessageRecorder messages;
         CPrdTypeTree tree(s.shop.ctx);
+        tree.setPrompts(CategoryDialogPrompts(s.shop.ctx));
         tree.LoadTree(0);
         tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
         bool shown = false;
@@ -323,7 +319,7 @@ private slots:
     void parentPreselectedByName() {
         Shop s;
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
-        const int second = addCategory(s.shop, QStringLiteral("饮料"), s.daily);
+        const int second = s.shop.addCategory(QStringLiteral("饮料"), s.daily);
         CPrdTypeAdd byName(s.shop.ctx, QStringLiteral("饮料"), {});
         QCOMPARE(byName.parentList()->currentData().toInt(), second); // the last equal name
         CPrdTypeAdd byId(s.shop.ctx, QStringLiteral("饮料"), {}, s.drinks);
@@ -337,6 +333,7 @@ private slots:
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
         MessageRecorder messages;
         CPrdTypeTree tree(s.shop.ctx);
+        tree.setPrompts(CategoryDialogPrompts(s.shop.ctx));
         tree.LoadTree(0);
         tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
         OnNextModalOf<CPrdTypeAdd>([&](CPrdTypeAdd* dlg) {
@@ -376,6 +373,7 @@ private slots:
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
         MessageRecorder messages;
         CPrdTypeTree tree(s.shop.ctx);
+        tree.setPrompts(CategoryDialogPrompts(s.shop.ctx));
         tree.LoadTree(0);
         // Only an off-shelf product left in it: still refused.
         QVERIFY(s.shop.ctx.db.exec(QStringLiteral("DELETE FROM tb_product WHERE State = 1")));
@@ -400,6 +398,59 @@ private slots:
         tree.DeleteCategory();
         QVERIFY(!tree.FindCategoryNode(tree.rootNode(), s.daily));
         QCOMPARE(s.shop.count(QStringLiteral("tb_productTypes"), QStringLiteral("ID = ?"), {s.daily}), 0);
+        QVERIFY(messages.toasts.isEmpty());
+    }
+
+    // The tree asks only through what its owner hands in: no dialog, box or toast of its own.
+    void promptsComeFromTheOwner() {
+        Shop s;
+        QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
+        MessageRecorder messages;
+        QStringList asked;
+        QStringList refused;
+        bool deleteAnswer = false;
+        CategoryPrompts prompts;
+        prompts.askCategory = [&](QWidget*, const QString& parentName, const QString& name, int parentId,
+                                  int editingId) -> std::optional<CategoryPrompts::Answer> {
+            asked << QStringLiteral("%1|%2|%3|%4").arg(parentName, name).arg(parentId).arg(editingId);
+            return CategoryPrompts::Answer{QStringLiteral("零食"), s.daily};
+        };
+        prompts.confirm = [&](QWidget*, const QString& question) {
+            asked << question;
+            return deleteAnswer;
+        };
+        prompts.refuse = [&](QWidget*, const QString& text) {
+            refused << text;
+        };
+
+        CPrdTypeTree tree(s.shop.ctx);
+        tree.LoadTree(0);
+        // Without prompts nothing is asked and nothing changes.
+        tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.daily));
+        QVERIFY(!tree.AddCategory(QString()));
+        tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
+        tree.DeleteCategory();
+        QCOMPARE(s.shop.count(QStringLiteral("tb_productTypes")), 3);
+
+        tree.setPrompts(prompts);
+        tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.daily));
+        QTreeWidgetItem* added = tree.AddCategory(QString());
+        QVERIFY(added);
+        QCOMPARE(CPrdTypeTree::recordOf(added->parent()).id, s.daily);
+        QCOMPARE(s.shop.count(QStringLiteral("tb_productTypes"),
+                              QStringLiteral("PrdTypeName = '零食' AND Pid = ?"), {s.daily}),
+                 1);
+        tree.setCurrentItem(tree.FindCategoryNode(tree.rootNode(), s.food));
+        tree.DeleteCategory(); // answered No
+        deleteAnswer = true;
+        tree.DeleteCategory(); // in use
+        QCOMPARE(asked,
+                 (QStringList{QStringLiteral("日用||%1|-1").arg(s.daily), QStringLiteral("确认删除此分类？"),
+                              QStringLiteral("确认删除此分类？")}));
+        QCOMPARE(refused,
+                 QStringList{QStringLiteral("分组下有下级分组或商品(包括正常和下架商品)，不能删除！")});
+        QVERIFY(tree.FindCategoryNode(tree.rootNode(), s.food));
+        QVERIFY(messages.boxes.isEmpty());
         QVERIFY(messages.toasts.isEmpty());
     }
 

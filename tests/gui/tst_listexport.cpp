@@ -1,8 +1,8 @@
 #include "core/support/Csv.h"
 #include "gui/app/FileDialogs.h"
+#include "gui/app/ListExport.h"
 #include "gui/app/Messages.h"
 #include "gui/widgets/CListCtrlPlus.h"
-#include "gui/widgets/ListExport.h"
 
 #include <QDBusConnection>
 #include <QDir>

@@ -28,10 +28,6 @@ using namespace selvo::gui;
 using namespace selvo::test;
 
 namespace {
-double balanceOf(TestShop& shop, int id) {
-    return shop.ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {id})
-        ->toDouble();
-}
 
 void writeTempPicture(const QString& dataFolder) {
     EnsurePhotoFolders(dataFolder);
@@ -211,13 +207,13 @@ private slots:
         // No: nothing happens. Yes: the balance grows by 110.
         Click(&dlg, QStringLiteral("确定"));
         QVERIFY(dlg.isVisible());
-        QCOMPARE(balanceOf(shop, id), 20.0);
+        QCOMPARE(shop.balanceOf(id), 20.0);
         Click(&dlg, QStringLiteral("确定"));
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(messages.boxTexts(),
                  (QStringList{QStringLiteral("确认为会员 张三13800000001 充值: ￥110.00元 吗？"),
                               QStringLiteral("确认为会员 张三13800000001 充值: ￥110.00元 吗？")}));
-        QCOMPARE(balanceOf(shop, id), 130.0);
+        QCOMPARE(shop.balanceOf(id), 130.0);
         QCOMPARE(shop.count(QStringLiteral("tb_TopupRecord"), QStringLiteral("Amount = 100 AND Giving = 10")),
                  1);
         QCOMPARE(messages.toastTexts(), QStringList{QStringLiteral("充值成功")});
@@ -259,7 +255,7 @@ private slots:
         QCOMPARE(messages.boxTexts(),
                  QStringList{QStringLiteral("确认扣除会员 张三13800000001  ￥50.00元 吗？")});
         QCOMPARE(messages.toastTexts().last(), QStringLiteral("扣款成功"));
-        QCOMPARE(balanceOf(shop, id), 0.0);
+        QCOMPARE(shop.balanceOf(id), 0.0);
         QCOMPARE(shop.count(QStringLiteral("tb_TopupRecord"), QStringLiteral("OpType = 0 AND Total = -50")),
                  1);
     }

@@ -25,11 +25,6 @@ using selvo::test::OnNextModalOf;
 using selvo::test::TestShop;
 
 namespace {
-int addCategory(TestShop& shop, const QString& name, int pid = 0) {
-    auto id = shop.ctx.db.insertReturningId(
-        QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) VALUES(?, ?)"), {name, pid});
-    return id ? int(*id) : -1;
-}
 
 // The editor's controls by caption.
 struct Editor {
@@ -76,8 +71,8 @@ private slots:
     void addModeDefaults() {
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        const int food = addCategory(shop, QStringLiteral("食品"));
-        addCategory(shop, QStringLiteral("饮料"), food);
+        const int food = shop.addCategory(QStringLiteral("食品"));
+        shop.addCategory(QStringLiteral("饮料"), food);
         CPrdAddDlg dlg(shop.ctx, -1, nullptr);
         Editor e{dlg};
         QCOMPARE(dlg.windowTitle(), QStringLiteral("添加商品"));
@@ -116,7 +111,7 @@ private slots:
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
         MessageRecorder messages;
-        const int drinks = addCategory(shop, QStringLiteral("饮料"));
+        const int drinks = shop.addCategory(QStringLiteral("饮料"));
         QWidget page;
         CPrdAddDlg dlg(shop.ctx, -1, nullptr, &page);
         Editor e{dlg};
@@ -150,7 +145,7 @@ private slots:
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
         MessageRecorder messages;
-        const int drinks = addCategory(shop, QStringLiteral("饮料"));
+        const int drinks = shop.addCategory(QStringLiteral("饮料"));
         QWidget page;
         CPrdAddDlg dlg(shop.ctx, -1, nullptr, &page);
         QSignalSpy added(&dlg, &CPrdAddDlg::productAdded);
@@ -187,7 +182,7 @@ private slots:
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
         MessageRecorder messages;
-        const int drinks = addCategory(shop, QStringLiteral("饮料"));
+        const int drinks = shop.addCategory(QStringLiteral("饮料"));
         CPrdAddDlg dlg(shop.ctx, -1, nullptr);
         QSignalSpy added(&dlg, &CPrdAddDlg::productAdded);
         Editor e{dlg};
@@ -230,7 +225,7 @@ private slots:
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
         MessageRecorder messages;
-        const int drinks = addCategory(shop, QStringLiteral("饮料"));
+        const int drinks = shop.addCategory(QStringLiteral("饮料"));
         const int id =
             shop.addProduct(QStringLiteral("2001"), QStringLiteral("可乐"), 3, 2, 12.7, drinks, 3, 2);
         QVERIFY(shop.ctx.db.exec(QStringLiteral("UPDATE tb_product SET FirstSpell = 'COLA', MeasuringUnit = "
@@ -310,9 +305,10 @@ private slots:
     void addCategoryThroughTheTree() {
         TestShop shop;
         QVERIFY2(shop.ok(), qPrintable(shop.error()));
-        const int food = addCategory(shop, QStringLiteral("食品"));
-        const int drinks = addCategory(shop, QStringLiteral("饮料"), food);
+        const int food = shop.addCategory(QStringLiteral("食品"));
+        const int drinks = shop.addCategory(QStringLiteral("饮料"), food);
         CPrdTypeTree tree(shop.ctx);
+        tree.setPrompts(CategoryDialogPrompts(shop.ctx));
         tree.LoadTree(0);
         CPrdAddDlg dlg(shop.ctx, -1, &tree);
         Editor e{dlg};

@@ -47,11 +47,7 @@ struct Page {
     Page() {
         for (auto [name, id] :
              {std::pair{QStringLiteral("饮料"), &drinks}, std::pair{QStringLiteral("日用"), &daily}})
-            *id = int(
-                shop.ctx.db
-                    .insertReturningId(
-                        QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) VALUES(?, 0)"), {name})
-                    .value_or(-1));
+            *id = shop.addCategory(name);
         shop.addProduct(QStringLiteral("1000001"), QStringLiteral("可乐"), 3, 2, 5, drinks);
         page = std::make_unique<CPrdManDlg>(shop.ctx);
         page->setTemplateFolder(TemplateFolder(QFileInfo(QStringLiteral(SELVO_GUI_PATH)).absolutePath()));

@@ -114,11 +114,7 @@ struct Shop {
         }
         return -1;
     }
-    double stock(const QString& code) {
-        return shop.ctx.db
-            .scalar(QStringLiteral("SELECT PrdInventory FROM tb_product WHERE PrdCode = ?"), {code})
-            ->toDouble();
-    }
+    double stock(const QString& code) { return shop.stockOf(code); }
     qint64 ordersNamed(const QString& key) {
         return shop.count(QStringLiteral("tb_orders"), QStringLiteral("OrderNo = ?"), {orders.value(key)});
     }

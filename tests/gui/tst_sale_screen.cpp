@@ -6,7 +6,7 @@
 #include "gui/app/SectionPages.h"
 #include "gui/members/CNoSelUser.h"
 #include "gui/members/CSelUserDlg.h"
-#include "gui/sales/CPrdNumDlg.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/sales/CSaleDlg.h"
 #include "gui/sales/CSettlementDlg.h"
 #include "gui/widgets/CEditPlus.h"
@@ -29,17 +29,9 @@ using namespace selvo::gui;
 using namespace selvo::test;
 
 namespace {
-double balanceOf(TestShop& shop, int id) {
-    return shop.ctx.db.scalar(QStringLiteral("SELECT Balance FROM tb_members WHERE ID = ?"), {id})
-        ->toDouble();
-}
-
 // The category every test product sits in, so the tree lists them.
 int drinks(TestShop& shop) {
-    auto id = shop.ctx.db.insertReturningId(
-        QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) VALUES(?, 0)"),
-        {QStringLiteral("饮料")});
-    return id ? int(*id) : -1;
+    return shop.addCategory(QStringLiteral("饮料"));
 }
 
 // A page on screen with its tree filled.
@@ -313,7 +305,7 @@ private slots:
         QCOMPARE(seen, (QStringList{QStringLiteral("余额不足，请补收："), QStringLiteral("￥15.50"),
                                     QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("找零￥4.50"),
                                     QStringLiteral("充入余额￥4.50")}));
-        QCOMPARE(balanceOf(shop, member), 4.5);
+        QCOMPARE(shop.balanceOf(member), 4.5);
         QCOMPARE(shop.count(QStringLiteral("tb_TopupRecord"), QStringLiteral("Amount = 20 AND MemID = ?"),
                             {member}),
                  1);

@@ -19,11 +19,7 @@ using namespace selvo;
 using namespace selvo::gui;
 using namespace selvo::test;
 
-namespace {
-int pointsOf(TestShop& shop, int id) {
-    return shop.ctx.db.scalar(QStringLiteral("SELECT Integral FROM tb_members WHERE ID = ?"), {id})->toInt();
-}
-} // namespace
+namespace {} // namespace
 
 class TestSettlementDlg final : public QObject {
     Q_OBJECT
@@ -93,7 +89,7 @@ private slots:
         QCOMPARE(dlg.payment().payType, int(PayPoints));
         QCOMPARE(dlg.payment().pointsUsed, 1500);
         // The dialog itself writes nothing.
-        QCOMPARE(pointsOf(shop, member), 1500);
+        QCOMPARE(shop.pointsOf(member), 1500);
     }
 
     void unreadableMemberPostsNothing() {
@@ -180,7 +176,7 @@ private slots:
         });
         dlg.accept();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
-        QCOMPARE(pointsOf(shop, member), 25);
+        QCOMPARE(shop.pointsOf(member), 25);
         QCOMPARE(shop.count(QStringLiteral("tb_orders"), QStringLiteral("GetMoney = 100 AND Integral = 20")),
                  1);
     }

@@ -7,9 +7,9 @@
 #include "gui/products/CPrdCheck.h"
 #include "gui/products/CPrdCheckRecord.h"
 #include "gui/products/CPrdManDlg.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/products/CStorInDlg.h"
 #include "gui/products/CStrorPutInMan.h"
-#include "gui/sales/CPrdNumDlg.h"
 #include "gui/widgets/CListCtrlPlus.h"
 #include "gui/widgets/CPrdTypeTree.h"
 
@@ -29,11 +29,6 @@ using selvo::test::OnNextModalOf;
 using selvo::test::TestShop;
 
 namespace {
-double stockOf(TestShop& shop, const QString& code) {
-    return shop.ctx.db
-        .scalar(QStringLiteral("SELECT PrdInventory FROM tb_product WHERE PrdCode = ?"), {code})
-        ->toDouble();
-}
 
 void triggerEntry(CPrdManDlg& page, int row, const QString& text) {
     std::unique_ptr<QMenu> menu(page.createRowMenu(row, &page));
@@ -52,12 +47,7 @@ struct Shop {
     int rice = 0, cola = 0;
     Shop() {
         // The product page lists only products whose category exists.
-        const int food =
-            int(shop.ctx.db
-                    .insertReturningId(QStringLiteral("INSERT INTO tb_productTypes(PrdTypeName, Pid) "
-                                                      "VALUES(?, 0)"),
-                                       {QStringLiteral("食品")})
-                    .value_or(-1));
+        const int food = shop.addCategory(QStringLiteral("食品"));
         rice = shop.addProduct(QStringLiteral("R1"), QStringLiteral("大米"), 6, 4.5, 10, food);
         cola = shop.addProduct(QStringLiteral("C1"), QStringLiteral("可乐"), 3, 2, 20, food);
         shop.ctx.db.exec(QStringLiteral("UPDATE tb_product SET MeasuringUnit = ? WHERE ID = ?"),
@@ -139,7 +129,7 @@ private slots:
         QCOMPARE(messages.toasts.last().colour, quint32(0xFDBD13));
         QCOMPARE(messages.toasts.first().colour, quint32(255));
         QCOMPARE(page.list()->itemText(row, 7), QStringLiteral("7"));
-        QCOMPARE(stockOf(s.shop, QStringLiteral("R1")), 7.0);
+        QCOMPARE(s.shop.stockOf(QStringLiteral("R1")), 7.0);
 
         QStringList record;
         OnNextModalOf<CPrdCheckRecord>(
@@ -177,7 +167,7 @@ private slots:
         QCOMPARE(messages.toastTexts(), (QStringList{QStringLiteral("请选择商品"), belowZero, belowZero,
                                                      belowZero, belowZero, QStringLiteral("请输入正确的数量"),
                                                      belowZero, belowZero, QStringLiteral("采购成功")}));
-        QCOMPARE(stockOf(s.shop, QStringLiteral("R1")), 12.5);
+        QCOMPARE(s.shop.stockOf(QStringLiteral("R1")), 12.5);
         CListCtrlPlus* orders = man.orderList();
         QCOMPARE(orders->rowCount(), 1);
         QCOMPARE(orders->selectedRow(), 0);
@@ -204,7 +194,7 @@ private slots:
         QCOMPARE(messages.toastTexts(),
                  (QStringList{QStringLiteral("请选择商品"), QStringLiteral("可乐 数量必须为整数"),
                               QStringLiteral("退货成功")}));
-        QCOMPARE(stockOf(s.shop, QStringLiteral("C1")), 17.0);
+        QCOMPARE(s.shop.stockOf(QStringLiteral("C1")), 17.0);
         QCOMPARE(orders->rowCount(), 2);
         QCOMPARE(orders->itemText(0, 5), QStringLiteral("退货"));
 
@@ -222,7 +212,7 @@ private slots:
         list.add(LoadPurchaseProducts(s.shop.ctx, QString::number(s.cola) + QLatin1Char(',')));
         list.applyEdit(0, {5, 10, 2, false});
         QVERIFY(SavePurchase(s.shop.ctx, list, PurchaseIn, true).ok);
-        QCOMPARE(stockOf(s.shop, QStringLiteral("C1")), 25.0);
+        QCOMPARE(s.shop.stockOf(QStringLiteral("C1")), 25.0);
         CStrorPutInMan man(s.shop.ctx);
         man.show();
         man.orderList()->setSelectedRow(0);
@@ -232,7 +222,7 @@ private slots:
         messages.answerNext(false);
         man.cancelButton()->click();
         QCOMPARE(man.orderList()->rowCount(), 1);
-        QCOMPARE(stockOf(s.shop, QStringLiteral("C1")), 25.0);
+        QCOMPARE(s.shop.stockOf(QStringLiteral("C1")), 25.0);
         messages.answerNext(true);
         man.cancelButton()->click();
         QCOMPARE(messages.boxTexts(), (QStringList{QStringLiteral("确认要撤销进货订单吗？"),
@@ -240,7 +230,7 @@ private slots:
         QCOMPARE(messages.toastTexts(), QStringList{QStringLiteral("订单已撤销")});
         QCOMPARE(man.orderList()->rowCount(), 0);
         QVERIFY(!man.cancelButton()->isVisible());
-        QCOMPARE(stockOf(s.shop, QStringLiteral("C1")), 20.0);
+        QCOMPARE(s.shop.stockOf(QStringLiteral("C1")), 20.0);
         QCOMPARE(s.shop.ctx.db.scalar(QStringLiteral("SELECT Content FROM tb_OpRecord"))->toString(),
                  QStringLiteral("撤销采购进货单，订单详情（总价：10; 订单创建人：管理员; 订单创建时间:") +
                      date + QLatin1Char(')'));

@@ -137,6 +137,9 @@ public:
     // 0 switches the failpoint off.
     void failNthStatement(int n);
     int statementsSinceArmed() const { return m_statementCount; }
+    // The armed failure was met: its statement was reached and failed. A run that ends without
+    // meeting it ran whole.
+    bool failpointReached() const { return m_failAt > 0 && m_statementCount >= m_failAt; }
     // Test hooks for a connection lost at COMMIT: `hook` runs once, right before the next
     // COMMIT is sent; loseNextCommitReply() lets the next COMMIT run and then behaves as if its
     // answer never arrived (the connection broke on the way back).

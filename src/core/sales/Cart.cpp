@@ -111,6 +111,15 @@ QString CartTotals::amountDueText() const {
     return FormatMoney(discountedTotal);
 }
 
+QString CheckCartHasProducts(const CartTotals& totals) {
+    return totals.productCount < 1 ? QStringLiteral("请选择商品") : QString();
+}
+
+QString CheckAmountDue(const CartTotals& totals) {
+    const double due = totals.amountDue();
+    return due < 0 || IsZeroMoney(due) ? QStringLiteral("实收价格不能为0") : QString();
+}
+
 QString CartTotals::listTotalText() const {
     return FormatMoney(listTotal);
 }

@@ -95,6 +95,12 @@ struct CartTotals {
     QString productCountText() const { return QString::number(productCount); }
 };
 
+// "结算" on the sale screen is refused with nothing in the cart ("请选择商品") and, once the
+// member is settled, with nothing to pay ("实收价格不能为0": the discounts took the amount due
+// to nothing or below). Each returns the refusal, or an empty text when the sale may go on.
+QString CheckCartHasProducts(const CartTotals& totals);
+QString CheckAmountDue(const CartTotals& totals);
+
 // Points earned by an eligible amount: its whole yuan divided by the points rate, remainder
 // dropped; never negative.
 int PointsForAmount(double amount, int yuanToInteral);

@@ -78,6 +78,14 @@ SettlementCheck CheckCashPayment(const QString& cashText, double amountDue) {
     return c;
 }
 
+bool BalanceCovers(double balance, double amountDue) {
+    return MoneyCovers(balance, RoundCents(amountDue));
+}
+
+double BalanceShortfall(double balance, double amountDue) {
+    return RoundCents(amountDue - balance);
+}
+
 SettlementCheck CheckBalancePayment(int memberId, double balance, double amountDue,
                                     const QString& shortfallText, const QString& extraCashText,
                                     bool keepExcess) {
@@ -88,7 +96,7 @@ SettlementCheck CheckBalancePayment(int memberId, double balance, double amountD
         return c;
     }
     c.payment.payType = PayBalance;
-    if (MoneyCovers(balance, due)) {
+    if (BalanceCovers(balance, due)) {
         c.confirmation = QString::asprintf("扣除余额: ￥ %8.2f 元\r\n无需收银、无需找零", due);
         return c;
     }

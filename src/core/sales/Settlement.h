@@ -51,6 +51,11 @@ struct ExcessCaptions {
     QString deposit;
 };
 ExcessCaptions ExcessCaptionsFor(const QString& extraCashText, double shortfall);
+// The balance pays the whole amount due, to the fen: the dialog then says BalanceSufficientText()
+// and asks for no cash, and CheckBalancePayment deducts it alone.
+bool BalanceCovers(double balance, double amountDue);
+// What a balance that does not cover the amount due falls short by, to the fen.
+double BalanceShortfall(double balance, double amountDue);
 inline QString BalanceSufficientText() {
     return QStringLiteral("余额充足，可以消费");
 }

@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include <cmath>
+#include <utility>
 
 namespace selvo::gui {
 
@@ -50,6 +51,31 @@ QRect screenRect(QWidget* near) {
 QRect workArea(QWidget* near) {
     QScreen* screen = near ? near->screen() : QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+// A toast raised without an owner belongs to no window, so nothing takes it down with the
+// application: the ones still showing then are deleted when the application object goes.
+QList<QPointer<CToastDlg>>& ownerlessToasts() {
+    static QList<QPointer<CToastDlg>> toasts;
+    return toasts;
+}
+bool ownerlessCleanupArmed = false;
+
+void deleteOwnerlessToasts() {
+    ownerlessCleanupArmed = false;
+    const QList<QPointer<CToastDlg>> toasts = std::exchange(ownerlessToasts(), {});
+    for (const QPointer<CToastDlg>& toast : toasts)
+        delete toast.data();
+}
+
+void keepUntilTheApplicationGoes(CToastDlg* toast) {
+    QList<QPointer<CToastDlg>>& toasts = ownerlessToasts();
+    toasts.removeIf([](const QPointer<CToastDlg>& gone) { return gone.isNull(); });
+    toasts.append(toast);
+    if (!ownerlessCleanupArmed) {
+        qAddPostRoutine(deleteOwnerlessToasts);
+        ownerlessCleanupArmed = true;
+    }
 }
 
 } // namespace
@@ -187,6 +213,8 @@ CToastDlg* ShowToast(const QString& text, quint32 colour, double seconds, int mo
     ToastRecord record{text, colour, seconds, mode, owner ? owner->window() : nullptr};
     Messages::noteToast(record);
     auto* toast = new CToastDlg(text, colour, seconds, mode, owner);
+    if (!toast->parentWidget())
+        keepUntilTheApplicationGoes(toast);
     toast->show();
     // Clicks pass through to the window below. Asked for only while the window is made, X11
     // (Qt 6.4's xcb plug-in) still hands the toast every click over it; set again on the shown

@@ -6,6 +6,7 @@
 #include "gui/app/CSelvoApp.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
+#include "gui/app/PostingOutcome.h"
 #include "gui/app/Toast.h"
 #include "gui/members/CSelUserDlg.h"
 #include "gui/members/CUserHisDlg.h"
@@ -235,15 +236,13 @@ void CTopupDlg::accept() {
     const TopupResult result = CommitTopup(m_ctx, plan);
     if (result.outcomeUnknown) {
         // Perhaps saved: closed, so that it is looked up before anyone tries again.
-        Messages::warn(this, result.message);
+        ShowPostingFailure(this, PostFailure::MessageBox, result.message);
         QDialog::accept();
         return;
     }
     if (!result.ok) {
-        if (result.databaseTrouble)
-            Messages::warn(this, result.message);
-        else
-            ToastError(this, result.message);
+        ShowPostingFailure(this, result.databaseTrouble ? PostFailure::MessageBox : PostFailure::Toast,
+                           result.message);
         // Another till changed the balance: show what is there now.
         if (!loadMember())
             clearMember();
@@ -252,7 +251,7 @@ void CTopupDlg::accept() {
         return;
     }
     // Owned by the opener so it stays readable after this dialog has closed.
-    ToastSuccess(parentWidget() ? parentWidget() : this, result.message);
+    ShowPostingDone(StayingOwner(this), result.message);
     QDialog::accept();
 }
 

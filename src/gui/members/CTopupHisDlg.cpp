@@ -6,8 +6,8 @@
 #include "core/support/Money.h"
 #include "gui/app/DialogParts.h"
 #include "gui/members/CSelUserDlg.h"
-#include "gui/sales/SaleParts.h"
 #include "gui/widgets/CListCtrlPlus.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 #include "core/products/StockTake.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Toast.h"
-#include "gui/sales/SaleParts.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QFormLayout>
 #include <QLineEdit>

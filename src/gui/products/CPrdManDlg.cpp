@@ -11,6 +11,7 @@
 #include "gui/products/CPrdAddDlg.h"
 #include "gui/products/CPrdCheck.h"
 #include "gui/products/CPrdCheckRecord.h"
+#include "gui/products/CPrdTypeAdd.h"
 #include "gui/products/CStrorPutInMan.h"
 #include "gui/products/ProductImportFlow.h"
 #include "gui/widgets/CListCtrlPlus.h"
@@ -109,6 +110,7 @@ CPrdManDlg::CPrdManDlg(AppContext& context, QWidget* parent)
     connect(m_search, &QLineEdit::returnPressed, this, &CPrdManDlg::search);
     connect(m_import, &QPushButton::clicked, this, &CPrdManDlg::importProducts);
     connect(m_template, &QPushButton::clicked, this, &CPrdManDlg::saveTemplate);
+    m_tree->setPrompts(CategoryDialogPrompts(context));
     connect(m_tree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { nodeSelected(current); });
     connect(m_list, &CListCtrlPlus::itemDoubleClicked, this,

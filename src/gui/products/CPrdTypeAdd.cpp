@@ -2,6 +2,7 @@
 
 #include "core/products/Categories.h"
 #include "gui/app/DialogParts.h"
+#include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
 
 #include <QComboBox>
@@ -59,6 +60,25 @@ void CPrdTypeAdd::accept() {
     m_result = name;
     m_parentId = m_parents->currentData().toInt();
     QDialog::accept();
+}
+
+CategoryPrompts CategoryDialogPrompts(AppContext& context) {
+    CategoryPrompts prompts;
+    prompts.askCategory = [&context](QWidget* parent, const QString& proposedParentName, const QString& name,
+                                     int proposedParentId,
+                                     int editingId) -> std::optional<CategoryPrompts::Answer> {
+        CPrdTypeAdd dlg(context, proposedParentName, name, proposedParentId, editingId, parent);
+        if (dlg.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return CategoryPrompts::Answer{dlg.categoryName(), dlg.parentId()};
+    };
+    prompts.confirm = [](QWidget* parent, const QString& question) {
+        return Messages::ask(parent, question, QString());
+    };
+    prompts.refuse = [](QWidget* parent, const QString& text) {
+        ToastError(parent, text);
+    };
+    return prompts;
 }
 
 } // namespace selvo::gui

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/CPrdTypeTree.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -40,5 +42,9 @@ private:
     QString m_result;
     int m_parentId = 0;
 };
+
+// What the category tree asks through: this dialog for a category, a question box to delete one,
+// a red toast for a refusal.
+CategoryPrompts CategoryDialogPrompts(AppContext& context);
 
 } // namespace selvo::gui

@@ -3,11 +3,12 @@
 #include "core/support/Money.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
+#include "gui/app/PostingOutcome.h"
 #include "gui/app/Toast.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/products/CSelPrdDlg.h"
-#include "gui/sales/CPrdNumDlg.h"
-#include "gui/sales/SaleParts.h"
 #include "gui/widgets/CListCtrlPlus.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -126,11 +127,11 @@ void CStorInDlg::editRow(int row) {
 void CStorInDlg::save() {
     const PurchaseSaveResult r = SavePurchase(m_context, m_entries, m_mode, m_paid->isChecked());
     if (!r.ok) {
-        ToastError(this, r.message);
+        ShowPostingFailure(this, PostFailure::Toast, r.message);
         return;
     }
     m_saved = r.order;
-    ShowToast(PurchaseDoneText(m_mode), kToastBlue, 1.5, 0, nullptr);
+    ShowPostingDone(nullptr, PurchaseDoneText(m_mode));
     accept();
 }
 

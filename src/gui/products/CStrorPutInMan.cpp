@@ -3,10 +3,11 @@
 #include "core/products/Purchasing.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
+#include "gui/app/PostingOutcome.h"
 #include "gui/app/Toast.h"
 #include "gui/products/CStorInDlg.h"
-#include "gui/sales/SaleParts.h"
 #include "gui/widgets/CListCtrlPlus.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -157,10 +158,10 @@ void CStrorPutInMan::cancelSelected() {
     if (r.nothing)
         return;
     if (!r.ok) {
-        ToastError(this, r.message);
+        ShowPostingFailure(this, PostFailure::Toast, r.message);
         return;
     }
-    ToastSuccess(this, QStringLiteral("订单已撤销"));
+    ShowPostingDone(this, QStringLiteral("订单已撤销"));
     m_orders->removeRow(row);
     m_orders->setSelectedRow(m_orders->rowCount() > 0 ? 0 : -1);
     m_orders->setFocus();

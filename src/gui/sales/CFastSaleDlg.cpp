@@ -7,11 +7,13 @@
 #include "core/support/Money.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
+#include "gui/app/PostingOutcome.h"
 #include "gui/app/Toast.h"
 #include "gui/members/CSelUserDlg.h"
 #include "gui/members/CUserHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
-#include "gui/sales/SaleParts.h"
+#include "gui/sales/SaleFonts.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
@@ -166,13 +168,10 @@ void CFastSaleDlg::accept() {
     const PostResult result =
         PostOrder(m_ctx, MakeFastSaleDraft(input, settlement.payment(), m_remark->text(), saleDate));
     if (!result.ok) {
-        if (result.failure == PostFailure::Toast)
-            ToastError(this, result.message);
-        else
-            Messages::warn(this, result.message, result.detail);
+        ShowPostingFailure(this, result);
         return;
     }
-    ToastSuccess(this, SaleDoneText());
+    ShowPostingDone(this, SaleDoneText());
     Messages::inform(this, SaleDoneText());
     clearMember(true);
     m_memberId = kWalkInMember;

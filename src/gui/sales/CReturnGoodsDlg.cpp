@@ -7,15 +7,17 @@
 #include "core/support/Money.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
+#include "gui/app/PostingOutcome.h"
 #include "gui/app/Toast.h"
 #include "gui/members/CSelUserDlg.h"
 #include "gui/members/CUserHisDlg.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/products/CSelPrdDlg.h"
-#include "gui/sales/CPrdNumDlg.h"
 #include "gui/sales/CReturnSelOrder.h"
 #include "gui/sales/ReceiptPrinter.h"
-#include "gui/sales/SaleParts.h"
+#include "gui/sales/SaleFonts.h"
 #include "gui/widgets/CListCtrlPlus.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -430,10 +432,7 @@ void CReturnGoodsDlg::settle() {
         return;
     const ReturnResult result = CommitReturn(m_ctx, plan);
     if (!result.ok) {
-        if (result.failure == PostFailure::Toast)
-            ToastError(this, result.message);
-        else
-            Messages::warn(this, result.message, result.detail);
+        ShowPostingFailure(this, result);
         return;
     }
     if (Messages::ask(this, ReturnPrintQuestion(), QStringLiteral("提示")))
@@ -442,7 +441,7 @@ void CReturnGoodsDlg::settle() {
     m_selectedRow = -1;
     refresh();
     // Over the screen that stays: this one closes at once.
-    ToastSuccess(parentWidget() ? parentWidget() : this, ReturnDoneText());
+    ShowPostingDone(StayingOwner(this), ReturnDoneText());
     m_memberId = kWalkInMember;
     accept();
 }

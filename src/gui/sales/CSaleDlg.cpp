@@ -8,22 +8,24 @@
 #include "core/support/Number.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
+#include "gui/app/PostingOutcome.h"
 #include "gui/app/Toast.h"
 #include "gui/members/CMemAddDlg.h"
 #include "gui/members/CNoSelUser.h"
 #include "gui/members/CSelUserDlg.h"
 #include "gui/members/CTopupDlg.h"
+#include "gui/products/CPrdNumDlg.h"
 #include "gui/products/CSelPrdDlg.h"
 #include "gui/sales/CFastSaleDlg.h"
-#include "gui/sales/CPrdNumDlg.h"
 #include "gui/sales/CReturnGoodsDlg.h"
 #include "gui/sales/CSaleHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
 #include "gui/sales/CTJPrdProfits.h"
-#include "gui/sales/SaleParts.h"
+#include "gui/sales/SaleFonts.h"
 #include "gui/widgets/CEditPlus.h"
 #include "gui/widgets/CListCtrlPlus.h"
 #include "gui/widgets/CPrdTypeTree.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
@@ -434,8 +436,8 @@ void CSaleDlg::clearSale() {
 }
 
 void CSaleDlg::settle() {
-    if (totals().productCount < 1) {
-        ToastError(this, QStringLiteral("请选择商品"));
+    if (const QString refusal = CheckCartHasProducts(totals()); !refusal.isEmpty()) {
+        ToastError(this, refusal);
         m_search->setFocus(); // where products are found
         return;
     }
@@ -450,8 +452,8 @@ void CSaleDlg::settle() {
         }
     }
     const CartTotals t = totals();
-    if (t.amountDue() < 0 || IsZeroMoney(t.amountDue())) {
-        ToastError(this, QStringLiteral("实收价格不能为0"));
+    if (const QString refusal = CheckAmountDue(t); !refusal.isEmpty()) {
+        ToastError(this, refusal);
         m_list->setFocus(); // the cart, where prices and discounts are changed
         return;
     }
@@ -464,13 +466,10 @@ void CSaleDlg::settle() {
                       ParseLeadingInt(m_pointsEarned->text()), m_remark->text(), saleDate);
     const PostResult result = PostOrder(m_ctx, draft);
     if (!result.ok) {
-        if (result.failure == PostFailure::Toast)
-            ToastError(this, result.message);
-        else
-            Messages::warn(this, result.message, result.detail);
+        ShowPostingFailure(this, result);
         return;
     }
-    ToastSuccess(this, SaleDoneText());
+    ShowPostingDone(this, SaleDoneText());
     clearSale();
 }
 

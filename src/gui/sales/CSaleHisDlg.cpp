@@ -7,12 +7,13 @@
 #include "core/support/Clock.h"
 #include "core/support/Money.h"
 #include "gui/app/DialogParts.h"
+#include "gui/app/ListExport.h"
 #include "gui/app/Messages.h"
+#include "gui/app/PostingOutcome.h"
 #include "gui/members/CSelUserDlg.h"
 #include "gui/sales/ReceiptPrinter.h"
-#include "gui/sales/SaleParts.h"
 #include "gui/widgets/CListCtrlPlus.h"
-#include "gui/widgets/ListExport.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -315,7 +316,7 @@ void CSaleHisDlg::cancelSelected() {
         return;
     const CancelResult result = CommitCancelOrder(m_ctx, plan, CancelLogText(texts));
     if (!result.ok) {
-        Messages::warn(this, BoxText(result.message), result.detail);
+        ShowPostingFailure(this, PostFailure::MessageBox, BoxText(result.message), result.detail);
         return;
     }
     // The list stays as queried, less this order; the sums follow the same filter.

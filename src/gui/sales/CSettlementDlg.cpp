@@ -8,7 +8,8 @@
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
-#include "gui/sales/SaleParts.h"
+#include "gui/sales/SaleFonts.h"
+#include "gui/widgets/FieldParts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -284,12 +285,12 @@ void CSettlementDlg::enterBalance() {
     m_giveChange->hide();
     m_deposit->hide();
     const double balance = GetMemberBalance(m_ctx, m_memberId);
-    if (RoundCents(balance - m_amountDue) >= 0) {
+    if (BalanceCovers(balance, m_amountDue)) {
         m_info->setText(BalanceSufficientText());
         m_info->show();
         return;
     }
-    m_shortfall = RoundCents(m_amountDue - balance);
+    m_shortfall = BalanceShortfall(balance, m_amountDue);
     setCashCaption(BalanceShortLabel(), m_cash);
     m_cash->show();
     m_cash->setEnabled(false);

@@ -2,8 +2,8 @@
 
 #include "core/support/Clock.h"
 #include "gui/app/DialogParts.h"
+#include "gui/app/ListExport.h"
 #include "gui/widgets/CListCtrlPlus.h"
-#include "gui/widgets/ListExport.h"
 
 #include <QCheckBox>
 #include <QComboBox>

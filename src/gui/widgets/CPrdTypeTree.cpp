@@ -2,9 +2,6 @@
 
 #include "core/products/Categories.h"
 #include "core/store/AppContext.h"
-#include "gui/app/Messages.h"
-#include "gui/app/Toast.h"
-#include "gui/products/CPrdTypeAdd.h"
 #include "gui/widgets/ColorRef.h"
 
 #include <QContextMenuEvent>
@@ -421,14 +418,16 @@ QTreeWidgetItem* CPrdTypeTree::AddCategory(const QString& proposedParentName, in
         if (selected.kind == RootNode || selected.kind == CategoryNode)
             parentId = selected.id;
     }
-    CPrdTypeAdd dlg(m_context, parentName, QString(), parentId, -1, this);
-    if (dlg.exec() != QDialog::Accepted)
+    if (!m_prompts.askCategory)
         return nullptr;
-    const QString name = dlg.categoryName();
-    const int pid = dlg.parentId();
+    const auto answer = m_prompts.askCategory(this, parentName, QString(), parentId, -1);
+    if (!answer)
+        return nullptr;
+    const QString name = answer->name;
+    const int pid = answer->parentId;
     const std::optional<int> id = AddCategoryRow(m_context, name, pid);
     if (!id) {
-        ToastError(this, CategorySaveFailedText());
+        refuse(CategorySaveFailedText());
         return nullptr;
     }
     QTreeWidgetItem* parentNode = FindCategoryNode(m_root, pid);
@@ -451,16 +450,16 @@ QTreeWidgetItem* CPrdTypeTree::AddCategory(const QString& proposedParentName, in
 void CPrdTypeTree::EditCategory() {
     QTreeWidgetItem* node = currentItem();
     const NodeRecord r = recordOf(node);
-    if (!node || r.kind != CategoryNode)
+    if (!node || r.kind != CategoryNode || !m_prompts.askCategory)
         return;
     const NodeRecord parent = node->parent() ? recordOf(node->parent()) : NodeRecord{};
     const int parentId = node->parent() ? parent.id : kRootCategory;
     const QString parentName = node->parent() ? parent.name : rootName();
-    CPrdTypeAdd dlg(m_context, parentName, r.name, parentId, r.id, this);
-    if (dlg.exec() != QDialog::Accepted)
+    const auto answer = m_prompts.askCategory(this, parentName, r.name, parentId, r.id);
+    if (!answer)
         return;
-    const QString name = dlg.categoryName();
-    const int pid = dlg.parentId();
+    const QString name = answer->name;
+    const int pid = answer->parentId;
     switch (UpdateCategoryRow(m_context, r.id, name, pid)) {
     case CategoryUpdate::Saved:
         break;
@@ -468,7 +467,7 @@ void CPrdTypeTree::EditCategory() {
         return;
     case CategoryUpdate::WouldDetach:
     case CategoryUpdate::Failed:
-        ToastError(this, CategorySaveFailedText());
+        refuse(CategorySaveFailedText());
         return;
     }
     if (pid == parentId) {
@@ -485,21 +484,26 @@ void CPrdTypeTree::EditCategory() {
 void CPrdTypeTree::DeleteCategory() {
     QTreeWidgetItem* node = currentItem();
     const NodeRecord r = recordOf(node);
-    if (!node || r.kind != CategoryNode)
+    if (!node || r.kind != CategoryNode || !m_prompts.confirm)
         return;
-    if (!Messages::ask(this, QStringLiteral("确认删除此分类？"), QString()))
+    if (!m_prompts.confirm(this, QStringLiteral("确认删除此分类？")))
         return;
     switch (DeleteCategoryRow(m_context, r.id)) {
     case CategoryDelete::InUse:
-        ToastError(this, CategoryInUseText());
+        refuse(CategoryInUseText());
         return;
     case CategoryDelete::Failed:
-        ToastError(this, QStringLiteral("删除分类失败，请重试！"));
+        refuse(QStringLiteral("删除分类失败，请重试！"));
         return;
     case CategoryDelete::Deleted:
         delete node;
         return;
     }
+}
+
+void CPrdTypeTree::refuse(const QString& text) {
+    if (m_prompts.refuse)
+        m_prompts.refuse(this, text);
 }
 
 QMenu* CPrdTypeTree::createCategoryMenu(QTreeWidgetItem* node, QWidget* parent) {

@@ -3,6 +3,9 @@
 #include <QSet>
 #include <QTreeWidget>
 
+#include <functional>
+#include <optional>
+
 class QMenu;
 
 namespace selvo {
@@ -10,6 +13,27 @@ struct AppContext;
 }
 
 namespace selvo::gui {
+
+// What editing a category asks of the operator. The tree shows no dialog, box or toast of its own:
+// its owner hands these in (CategoryDialogPrompts in gui/products/CPrdTypeAdd.h); without them
+// adding, editing and deleting a category do nothing.
+struct CategoryPrompts {
+    // What the operator gave on OK of the category dialog.
+    struct Answer {
+        QString name;
+        int parentId = 0;
+    };
+    // Asks for a category's name and parent. The parent is preselected by `proposedParentId` when
+    // it is >= 0, else by `proposedParentName`; `name` is the category's name so far (empty when
+    // adding) and `editingId` the category edited (-1 when adding). std::nullopt: cancelled.
+    std::function<std::optional<Answer>(QWidget* parent, const QString& proposedParentName,
+                                        const QString& name, int proposedParentId, int editingId)>
+        askCategory;
+    // A yes/no question; true on yes.
+    std::function<bool(QWidget* parent, const QString& question)> confirm;
+    // A refusal or failure.
+    std::function<void(QWidget* parent, const QString& text)> refuse;
+};
 
 // The category tree under the fixed root "全部商品", with product counts. Mode 0 (product page)
 // adds the node "下架商品" and the category menu; mode 1 (sale screen) lists every on-sale
@@ -67,6 +91,8 @@ public:
     // name and no ID: the selected node) and stores it. Returns the new node, or nullptr when
     // the operator cancelled or it could not be stored (a toast says so).
     QTreeWidgetItem* AddCategory(const QString& proposedParentName, int proposedParentId = -1);
+    // What adding, editing and deleting ask of the operator; the owner sets them.
+    void setPrompts(CategoryPrompts prompts) { m_prompts = std::move(prompts); }
     // Renames and/or moves the selected category.
     void EditCategory();
     // Asks, then deletes the selected category when it holds nothing.
@@ -96,8 +122,10 @@ private:
     QTreeWidgetItem* makeNode(const NodeRecord& record, const QString& text, Image image) const;
     void setRecordName(QTreeWidgetItem* node, const QString& name);
     void setImage(QTreeWidgetItem* node, Image image);
+    void refuse(const QString& text);
 
     AppContext& m_context;
+    CategoryPrompts m_prompts;
     int m_mode = 0;
     QTreeWidgetItem* m_root = nullptr;
     QTreeWidgetItem* m_offShelf = nullptr;

@@ -1,12 +1,11 @@
-#include "gui/widgets/ListExport.h"
+#include "gui/app/ListExport.h"
 
-#include "core/support/Csv.h"
 #include "gui/app/FileDialogs.h"
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
 #include "gui/widgets/CListCtrlPlus.h"
+#include "gui/widgets/ListCsv.h"
 
-#include <QHeaderView>
 #include <QSaveFile>
 
 namespace selvo::gui {
@@ -22,25 +21,10 @@ bool ExportListToCsv(const QString& proposedName, CListCtrlPlus* list, QWidget* 
     if (path.isEmpty())
         return true;
 
-    list->fetchAll();
-    QList<int> order; // logical columns in display order
-    for (int visual = 0; visual < list->columnCount(); ++visual)
-        order << list->horizontalHeader()->logicalIndex(visual);
-    QStringList titles;
-    for (int column : std::as_const(order))
-        titles << list->columnCaption(column);
-    QList<QStringList> rows;
-    rows.reserve(list->rowCount());
-    for (int row = 0; row < list->rowCount(); ++row) {
-        QStringList texts;
-        for (int column : std::as_const(order))
-            texts << list->itemText(row, column);
-        rows << texts;
-    }
-
+    const QByteArray csv = ListCsv(list);
     // Written whole or not at all: an existing file is only replaced once the new one is complete.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(EncodeCsv(titles, rows)) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv) < 0 || !file.commit()) {
         Messages::warn(owner, QStringLiteral("导出失败，无法写入文件：") + path, file.errorString());
         return false;
     }

@@ -1,4 +1,4 @@
-#include "gui/sales/CPrdNumDlg.h"
+#include "gui/products/CPrdNumDlg.h"
 
 #include "core/sales/QuantityEdit.h"
 #include "core/support/Money.h"

@@ -1,16 +1,12 @@
 #pragma once
 
-#include <QFont>
 #include <QLineEdit>
 #include <QString>
 
 namespace selvo::gui {
 
-// Small pieces the sales screens share.
+// Small pieces the screens' value fields share.
 
-// The application's bold and large fonts (defaults when no application object runs, in tests).
-QFont SaleBoldFont();
-QFont SaleLargeFont();
 // Text colour from a 0x00BBGGRR value.
 void SetTextColour(QWidget* widget, quint32 colorRef);
 // A read-only one-line field named by its caption.

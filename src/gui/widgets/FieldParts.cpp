@@ -1,29 +1,11 @@
-#include "gui/sales/SaleParts.h"
+#include "gui/widgets/FieldParts.h"
 
-#include "gui/app/CSelvoApp.h"
 #include "gui/widgets/ColorRef.h"
 
 #include <QStyle>
 #include <QStyleOptionFrame>
 
 namespace selvo::gui {
-
-QFont SaleBoldFont() {
-    if (CSelvoApp* app = CSelvoApp::instance())
-        return app->boldFont();
-    QFont f;
-    f.setBold(true);
-    return f;
-}
-
-QFont SaleLargeFont() {
-    if (CSelvoApp* app = CSelvoApp::instance())
-        return app->largeFont();
-    QFont f;
-    f.setPixelSize(22);
-    f.setBold(true);
-    return f;
-}
 
 void SetTextColour(QWidget* widget, quint32 colorRef) {
     QPalette p = widget->palette();

@@ -1,0 +1,24 @@
+#include "gui/sales/SaleFonts.h"
+
+#include "gui/app/CSelvoApp.h"
+
+namespace selvo::gui {
+
+QFont SaleBoldFont() {
+    if (CSelvoApp* app = CSelvoApp::instance())
+        return app->boldFont();
+    QFont f;
+    f.setBold(true);
+    return f;
+}
+
+QFont SaleLargeFont() {
+    if (CSelvoApp* app = CSelvoApp::instance())
+        return app->largeFont();
+    QFont f;
+    f.setPixelSize(22);
+    f.setBold(true);
+    return f;
+}
+
+} // namespace selvo::gui
