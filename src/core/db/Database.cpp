@@ -720,6 +720,25 @@ QString Database::dateTimeTextOf(const QString& column) const {
     return column;
 }
 
+bool SelectByIds(Database& db, const QString& select, const QVector<int>& ids,
+                 const std::function<void(const QSqlQuery&)>& row) {
+    constexpr qsizetype kChunk = 500;
+    for (qsizetype start = 0; start < ids.size(); start += kChunk) {
+        const qsizetype n = std::min(kChunk, ids.size() - start);
+        QVariantList binds;
+        for (qsizetype i = 0; i < n; ++i)
+            binds << ids[start + i];
+        auto q = db.select(select + QStringLiteral(" IN (") + QStringList(n, QStringLiteral("?")).join(u',') +
+                               QLatin1Char(')'),
+                           binds);
+        if (!q)
+            return false;
+        while (q->next())
+            row(*q);
+    }
+    return true;
+}
+
 QString likePattern(const QString& text) {
     QString escaped;
     escaped.reserve(text.size() + 2);

@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -205,6 +206,11 @@ private:
     int m_failAt = 0;
     int m_statementCount = 0;
 };
+
+// Runs `select` followed by " IN (?, ...)" over `ids`, a bounded number at a time (every engine
+// limits a statement's bound values), and hands each row to `row`. False when a statement failed.
+bool SelectByIds(Database& db, const QString& select, const QVector<int>& ids,
+                 const std::function<void(const QSqlQuery&)>& row);
 
 // "%text%" with %, _ and \ escaped, for likeClause().
 QString likePattern(const QString& text);

@@ -113,28 +113,14 @@ QList<MemberListRow> MemberListRows(AppContext& ctx, const QVector<int>& ids) {
     QList<MemberListRow> rows;
     if (ids.isEmpty())
         return rows;
-    // A page at a time keeps the statement's bound values well under every engine's limit.
-    constexpr qsizetype kChunk = 500;
     QHash<int, MemberListRow> found;
-    for (qsizetype start = 0; start < ids.size(); start += kChunk) {
-        const qsizetype n = std::min(kChunk, ids.size() - start);
-        QString marks;
-        QVariantList binds;
-        for (qsizetype i = 0; i < n; ++i) {
-            marks += i ? QStringLiteral(",?") : QStringLiteral("?");
-            binds << ids[start + i];
-        }
-        auto q =
-            ctx.db.select(QStringLiteral("SELECT ") + kRowColumns +
-                              QStringLiteral(" FROM tb_members WHERE ID IN (") + marks + QLatin1Char(')'),
-                          binds);
-        if (!q)
-            return rows;
-        while (q->next()) {
-            const MemberRecord m = recordFrom(*q);
-            found.insert(m.id, {m.id, MemberListTexts(m)});
-        }
-    }
+    if (!db::SelectByIds(
+            ctx.db, QStringLiteral("SELECT ") + kRowColumns + QStringLiteral(" FROM tb_members WHERE ID"),
+            ids, [&](const QSqlQuery& q) {
+                const MemberRecord m = recordFrom(q);
+                found.insert(m.id, {m.id, MemberListTexts(m)});
+            }))
+        return rows;
     for (int id : ids) {
         auto it = found.constFind(id);
         if (it != found.constEnd())

@@ -135,26 +135,12 @@ std::optional<QVector<int>> ListCategoryProductIds(AppContext& ctx, const Catego
 
 QList<ProductRow> ProductRowsByIds(AppContext& ctx, const QVector<int>& ids) {
     QList<ProductRow> rows;
-    // A page at a time keeps the statement's bound values well under every engine's limit.
-    constexpr qsizetype kChunk = 500;
     QHash<int, ProductRow> found;
-    for (qsizetype start = 0; start < ids.size(); start += kChunk) {
-        const qsizetype n = std::min(kChunk, ids.size() - start);
-        QString marks;
-        QVariantList binds;
-        for (qsizetype i = 0; i < n; ++i) {
-            marks += i ? QStringLiteral(",?") : QStringLiteral("?");
-            binds << ids[start + i];
-        }
-        auto q =
-            ctx.db.select(kRowColumns + QStringLiteral(" WHERE p.ID IN (") + marks + QLatin1Char(')'), binds);
-        if (!q)
-            return rows;
-        while (q->next()) {
-            const ProductRow r = readRow(*q);
+    if (!db::SelectByIds(ctx.db, kRowColumns + QStringLiteral(" WHERE p.ID"), ids, [&](const QSqlQuery& q) {
+            const ProductRow r = readRow(q);
             found.insert(r.id, r);
-        }
-    }
+        }))
+        return rows;
     rows.reserve(ids.size());
     for (const int id : ids) {
         const auto it = found.constFind(id);

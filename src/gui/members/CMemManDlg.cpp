@@ -112,32 +112,23 @@ void CMemManDlg::fillList() {
     m_totals->clear();
     m_totals->setText(MemberTotalsText(m_ctx));
     m_list->clear();
-    m_ids.clear();
-    m_cursor = 0;
     const auto ids = MemberListIds(m_ctx, {m_state->currentData().toInt(), m_search->text()});
     if (!ids)
         return;
-    m_ids = *ids;
-    // Pages follow m_ids with a cursor of their own: rows removed or appended by hand, and
-    // members deleted by another till, must not shift which members come next.
-    m_list->setPagedSource([this](int offset, int limit) {
-        if (offset == 0)
-            m_cursor = 0;
-        QList<CListCtrlPlus::Row> page;
-        while (page.size() < limit && m_cursor < m_ids.size()) {
-            const QVector<int> chunk = m_ids.mid(m_cursor, limit - page.size());
-            m_cursor += chunk.size();
-            for (const MemberListRow& row : MemberListRows(m_ctx, chunk))
-                page.append({row.texts, row.id});
-        }
-        return page;
+    // Rows removed or appended by hand, and members deleted by another till, must not shift
+    // which members come next.
+    m_list->setPagedIds(*ids, [this](const QVector<int>& chunk) {
+        QList<CListCtrlPlus::Row> rows;
+        for (const MemberListRow& row : MemberListRows(m_ctx, chunk))
+            rows.append({row.texts, row.id});
+        return rows;
     });
 }
 
 void CMemManDlg::appendMember(int id) {
     // Rows still to be fetched come first; the new member follows them at the end.
     if (m_list->canFetchMore()) {
-        m_ids.append(id);
+        m_list->appendPagedId(id);
         return;
     }
     const QList<MemberListRow> rows = MemberListRows(m_ctx, {id});

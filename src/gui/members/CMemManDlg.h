@@ -77,8 +77,6 @@ private:
     QLabel* m_totals;
     CListCtrlPlus* m_list;
     QTimer m_firstFill;
-    QVector<int> m_ids;     // every member of the last query, in list order
-    qsizetype m_cursor = 0; // m_ids before this index are in the list
 };
 
 } // namespace selvo::gui

@@ -183,24 +183,15 @@ void CPrdManDlg::list(int filter) {
     } else {
         ids = ListProductIds(m_context, filter, f);
     }
-    m_ids = ids.value_or(QVector<int>());
-    m_cursor = 0;
-    // Rows are read a page at a time as the list scrolls; pages follow m_ids with a cursor of
-    // their own, so rows added or removed by hand do not shift which products come next.
-    m_list->setPagedSource([this](int offset, int limit) {
-        if (offset == 0)
-            m_cursor = 0;
-        QList<CListCtrlPlus::Row> page;
-        while (page.size() < limit && m_cursor < m_ids.size()) {
-            const QVector<int> chunk = m_ids.mid(m_cursor, limit - page.size());
-            m_cursor += chunk.size();
-            for (const ProductRow& row : ProductRowsByIds(m_context, chunk)) {
-                // Changed since it was listed (another till, or this page's own editor).
-                if (belongsInView(row))
-                    page.append({ProductColumns(row), row.id});
-            }
+    // Rows are read a page at a time as the list scrolls.
+    m_list->setPagedIds(ids.value_or(QVector<int>()), [this](const QVector<int>& chunk) {
+        QList<CListCtrlPlus::Row> rows;
+        for (const ProductRow& row : ProductRowsByIds(m_context, chunk)) {
+            // Changed since it was listed (another till, or this page's own editor).
+            if (belongsInView(row))
+                rows.append({ProductColumns(row), row.id});
         }
-        return page;
+        return rows;
     });
 }
 

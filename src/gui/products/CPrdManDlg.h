@@ -3,7 +3,6 @@
 #include "core/products/ProductList.h"
 
 #include <QSet>
-#include <QVector>
 #include <QWidget>
 
 class QComboBox;
@@ -88,8 +87,6 @@ private:
     int m_listFilter = kListAllOnSale;
     QSet<int> m_listedCategories; // the categories the current category listing covers
     ProductFilter m_shownFilter;  // the search text and property the list was made with
-    QVector<int> m_ids;           // the listed products in order; rows are read a page at a time
-    qsizetype m_cursor = 0;       // the next of m_ids to read
 };
 
 } // namespace selvo::gui

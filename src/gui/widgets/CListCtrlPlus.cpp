@@ -401,6 +401,7 @@ void CListCtrlPlus::removeRow(int row) {
 }
 
 void CListCtrlPlus::clear() {
+    m_pagedIds.reset();
     m_model->source = {};
     m_model->exhausted = true;
     m_model->resetRows();
@@ -521,11 +522,36 @@ void CListCtrlPlus::updateFirstSelected() {
 // ---- paged filling
 
 void CListCtrlPlus::setPagedSource(PageSource source, int pageSize) {
+    m_pagedIds.reset();
     m_model->resetRows();
     m_model->source = std::move(source);
     m_model->pageSize = std::max(1, pageSize);
     m_model->exhausted = !m_model->source;
     fetchMore();
+}
+
+void CListCtrlPlus::setPagedIds(QVector<int> ids, RowsOf rowsOf, int pageSize) {
+    auto paged = std::make_shared<PagedIds>();
+    paged->ids = std::move(ids);
+    setPagedSource(
+        [paged, rowsOf = std::move(rowsOf)](int offset, int limit) {
+            if (offset == 0)
+                paged->cursor = 0;
+            QList<Row> page;
+            while (page.size() < limit && paged->cursor < paged->ids.size()) {
+                const QVector<int> chunk = paged->ids.mid(paged->cursor, limit - page.size());
+                paged->cursor += chunk.size();
+                page += rowsOf(chunk);
+            }
+            return page;
+        },
+        pageSize);
+    m_pagedIds = paged;
+}
+
+void CListCtrlPlus::appendPagedId(int id) {
+    if (m_pagedIds)
+        m_pagedIds->ids.append(id);
 }
 
 bool CListCtrlPlus::isPaged() const {

@@ -5,9 +5,11 @@
 #include <QStringList>
 #include <QTableView>
 #include <QVariant>
+#include <QVector>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 namespace selvo::gui {
 
@@ -89,6 +91,13 @@ public:
     // Paged filling. Replaces every row with the first page at once; later pages follow as
     // the view scrolls (or fetchAll()). refetch() starts again from the first page.
     void setPagedSource(PageSource source, int pageSize = kDefaultPageSize);
+    // Paged filling over IDs in list order: each page asks `rowsOf` for the rows of the next
+    // IDs (it may leave some out: gone, or no longer belonging in the list). The IDs keep a
+    // cursor of their own, so rows inserted or removed by hand do not shift which come next.
+    using RowsOf = std::function<QList<Row>(const QVector<int>& ids)>;
+    void setPagedIds(QVector<int> ids, RowsOf rowsOf, int pageSize = kDefaultPageSize);
+    // Puts an ID behind those still to be read (while canFetchMore()).
+    void appendPagedId(int id);
     bool isPaged() const;
     bool canFetchMore() const;
     void fetchMore(); // one more page
@@ -120,6 +129,12 @@ private:
     void widenForRows(int first, int last);
 
     ListModel* m_model;
+    // The IDs setPagedIds() pages over, and the next one to read.
+    struct PagedIds {
+        QVector<int> ids;
+        qsizetype cursor = 0;
+    };
+    std::shared_ptr<PagedIds> m_pagedIds;
     std::array<int, kHighlightSlots> m_highlight;
     int m_firstSelected = -1;
     QList<int> m_widenToFit;
