@@ -255,6 +255,47 @@ private slots:
         QCOMPARE(list.rowCount(), 0);
     }
 
+    // IDs read as the pages need them: rows gone meanwhile are skipped, an ID appended while more
+    // were to be read follows them all, and starting again does not read the IDs again.
+    void pagedIdsAreReadAsNeeded() {
+        QList<int> asked;
+        int next = 1;
+        const auto more = [&](int count) {
+            asked << count;
+            QVector<int> ids;
+            while (ids.size() < count && next <= 450)
+                ids << next++;
+            return ids;
+        };
+        const auto rowsOf = [](const QVector<int>& ids) {
+            QList<CListCtrlPlus::Row> rows;
+            for (const int id : ids)
+                if (id % 10 != 0) // deleted by another till
+                    rows.append({{QString::number(id)}, id});
+            return rows;
+        };
+        CListCtrlPlus list;
+        list.addColumn(QStringLiteral("编号"), 80);
+        list.setPagedIds(more, rowsOf, 100);
+        QCOMPARE(list.rowCount(), 100);
+        QCOMPARE(list.itemData(99).toInt(), 111);
+        QVERIFY(next <= 120);
+        list.appendPagedId(9999);
+        list.fetchAll();
+        QCOMPARE(list.rowCount(), 450 - 45 + 1);
+        QCOMPARE(list.itemData(list.rowCount() - 2).toInt(), 449);
+        QCOMPARE(list.itemData(list.rowCount() - 1).toInt(), 9999);
+        const qsizetype calls = asked.size();
+        list.refetch();
+        list.fetchAll();
+        QCOMPARE(list.rowCount(), 450 - 45 + 1);
+        QCOMPARE(asked.size(), calls);
+        list.appendPagedId(10001); // once every ID is read, straight behind them
+        list.refetch();
+        list.fetchAll();
+        QCOMPARE(list.itemData(list.rowCount() - 1).toInt(), 10001);
+    }
+
     void checkBoxesAndDataInPagedRows() {
         CountingSource source;
         source.total = 1000;

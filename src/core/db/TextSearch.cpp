@@ -4,6 +4,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace selvo::db {
 
 namespace {
@@ -184,53 +186,84 @@ std::optional<SqlPart> SearchStatement(Database& db, SearchTable table, const QS
     const QString order = query.orderBy.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + query.orderBy;
     const QString limit =
         query.limit > 0 ? QStringLiteral(" LIMIT ") + QString::number(query.limit) : QString();
-    if (t.isEmpty())
-        return SqlPart{query.select + joinWhere({query.where.sql}) + order + limit, query.where.binds};
-
     const TableInfo info = infoOf(table);
+    const qint64 after = query.byId ? std::max<qint64>(0, query.afterId) : 0;
+    SqlPart base = query.where;
+    if (after > 0) {
+        base.sql = QStringLiteral("%1ID > ?").arg(query.prefix) +
+                   (base.sql.isEmpty() ? QString() : QStringLiteral(" AND ") + base.sql);
+        base.binds.prepend(after);
+    }
+    if (t.isEmpty())
+        return SqlPart{query.select + joinWhere({base.sql}) + order + limit, base.binds};
+
     const SqlPart exact = fastExact(db, table, t, query.prefix);
-    // The rows up to the kProbeRows-th lowest ID.
-    const QString probe = QStringLiteral("ID <= coalesce((SELECT ID FROM ") + QLatin1String(info.table) +
-                          QStringLiteral(" ORDER BY ID LIMIT 1 OFFSET ") + QString::number(kProbeRows - 1) +
-                          QStringLiteral("), 2147483647)");
+    // The kProbeRows rows that follow `after` in ID order (from the first row when it is 0).
+    const auto probe = [&](const QString& prefix) {
+        const QString from = after > 0 ? QStringLiteral(" WHERE ID > ?") : QString();
+        SqlPart part{QStringLiteral("%1ID <= coalesce((SELECT ID FROM %2%3 ORDER BY ID LIMIT 1 OFFSET %4), "
+                                    "2147483647)")
+                         .arg(prefix, QLatin1String(info.table), from)
+                         .arg(kProbeRows - 1),
+                     {}};
+        if (after > 0) {
+            part.sql = QStringLiteral("%1ID > ? AND ").arg(prefix) + part.sql;
+            part.binds = {after, after};
+        }
+        return part;
+    };
+    const auto rowsAfter = [&]() -> std::optional<qint64> {
+        auto top = db.scalar(QStringLiteral("SELECT max(ID) FROM ") + QLatin1String(info.table));
+        if (!top)
+            return std::nullopt;
+        return std::max<qint64>(0, top->toLongLong() - after);
+    };
+    // Reading on in order costs about limit * kProbeRows / found rows; fetching every row the
+    // index names about found * rows / kProbeRows, each some ten times the cost of one read in order.
+    const auto readOnInOrder = [&](qint64 found, qint64 rows) {
+        return found > 0 && qint64(query.limit) * kProbeRows * kProbeRows < kFetchCost * found * found * rows;
+    };
 
     bool common = false;
     if (query.byId && query.limit > 0) {
         // Ordered by ID: a page found among the first rows is the page. Counting stops at a page.
-        const SqlPart first{query.select + joinWhere({query.prefix + probe, query.where.sql, exact.sql}) +
-                                order + limit,
-                            query.where.binds + exact.binds};
+        const SqlPart window = probe(query.prefix);
+        const SqlPart first{query.select + joinWhere({window.sql, base.sql, exact.sql}) + order + limit,
+                            window.binds + base.binds + exact.binds};
         auto n = db.scalar(QStringLiteral("SELECT count(*) FROM (") + first.sql + QStringLiteral(") s"),
                            first.binds);
         if (!n)
             return std::nullopt;
         if (n->toLongLong() >= query.limit)
             return first;
-        // Read on in ID order, or fetch every row the index names and sort them? Reading on costs
-        // about limit * kProbeRows / n rows, fetching n * rows / kProbeRows rows at some ten times
-        // the cost of one read in order.
-        const qint64 found = n->toLongLong();
-        const qint64 rows = db.scalar(QStringLiteral("SELECT max(ID) FROM ") + QLatin1String(info.table))
-                                .value_or(QVariant(0))
-                                .toLongLong();
-        common =
-            found > 0 && qint64(query.limit) * kProbeRows * kProbeRows < kFetchCost * found * found * rows;
+        const auto rows = rowsAfter();
+        if (!rows)
+            return std::nullopt;
+        common = readOnInOrder(n->toLongLong(), *rows);
     } else {
+        const SqlPart window = probe(QString());
         const SqlPart plain = fastExact(db, table, t, QString());
         auto n = db.scalar(QStringLiteral("SELECT count(*) FROM ") + QLatin1String(info.table) +
-                               joinWhere({probe, plain.sql}),
-                           plain.binds);
+                               joinWhere({window.sql, plain.sql}),
+                           window.binds + plain.binds);
         if (!n)
             return std::nullopt;
-        // A common text's answer is long whatever finds it; the plain statement reads it in order.
-        common = n->toLongLong() * 1000 >= qint64(kProbeRows) * kCommonPerMille;
+        if (query.limit > 0) {
+            const auto rows = rowsAfter();
+            if (!rows)
+                return std::nullopt;
+            common = readOnInOrder(n->toLongLong(), *rows);
+        } else {
+            // A common text's answer is long whatever finds it; the plain statement reads it in order.
+            common = n->toLongLong() * 1000 >= qint64(kProbeRows) * kCommonPerMille;
+        }
     }
 
     std::optional<SqlPart> narrowed;
     if (!common)
         narrowed = IndexCondition(db, table, t, query.prefix);
-    QStringList where{query.where.sql};
-    QVariantList binds = query.where.binds;
+    QStringList where{base.sql};
+    QVariantList binds = base.binds;
     if (narrowed) {
         where << narrowed->sql;
         binds += narrowed->binds;

@@ -51,6 +51,9 @@ struct SearchQuery {
     int limit = 0;
     // The order is the ID, ascending: a common text then finds its page among the first rows.
     bool byId = false;
+    // With byId: only the rows with a higher ID, as the page after one that ended there; the
+    // first rows are then those that follow it.
+    qint64 afterId = 0;
 };
 
 // The statement that finds exactly the rows, in the order, of the plain statement; std::nullopt
@@ -59,7 +62,8 @@ struct SearchQuery {
 //
 // Choosing may run a short statement first: a common text costs the plain statement over the
 // first rows (kProbeRows) or, without a limit, what its long answer costs anyway; a rare one only
-// its few rows from the search index.
+// its few rows from the search index. With a limit, whether to read on in order or to fetch the
+// rows the index names is decided by what each would cost.
 std::optional<SqlPart> SearchStatement(Database& db, SearchTable table, const QString& text,
                                        const SearchQuery& query);
 

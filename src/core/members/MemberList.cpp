@@ -109,6 +109,64 @@ std::optional<QVector<int>> MemberListIds(AppContext& ctx, const MemberFilter& f
     return ids;
 }
 
+MemberListPages::MemberListPages(AppContext& ctx, MemberFilter filter)
+    : m_ctx(ctx), m_filter(std::move(filter)),
+      m_newest(ctx.db, QStringLiteral("AddDate"), QStringLiteral("ID")) {
+    m_filter.text = m_filter.text.trimmed();
+}
+
+std::optional<QVector<int>> MemberListPages::next(int count) {
+    QVector<int> ids;
+    db::SearchQuery query;
+    query.select = QStringLiteral("SELECT ID FROM tb_members");
+    if (m_filter.state != -1)
+        query.where = {QStringLiteral("UserState = ?"), {m_filter.state}};
+    if (!m_filter.text.isEmpty()) {
+        // By ID: each page starts after the last ID read.
+        if (m_done || count <= 0)
+            return ids;
+        query.orderBy = QStringLiteral("ID");
+        query.byId = true;
+        query.afterId = m_afterId;
+        query.limit = count;
+        const auto statement = db::SearchStatement(m_ctx.db, db::SearchTable::Members, m_filter.text, query);
+        auto q = statement ? m_ctx.db.select(statement->sql, statement->binds) : std::nullopt;
+        if (!q)
+            return std::nullopt;
+        while (q->next())
+            ids.append(q->value(0).toInt());
+        m_done = ids.size() < count;
+        if (!ids.isEmpty())
+            m_afterId = ids.last();
+        return ids;
+    }
+    // Newest registration first.
+    query.select = QStringLiteral("SELECT ID, ") + m_newest.dateSelect() + QStringLiteral(" FROM tb_members");
+    query.orderBy = m_newest.order();
+    const db::SqlPart state = query.where;
+    while (ids.size() < count && !m_newest.done()) {
+        const db::SqlPart page = m_newest.condition();
+        query.where = {state.sql.isEmpty() ? page.sql : state.sql + QStringLiteral(" AND ") + page.sql,
+                       state.binds + page.binds};
+        query.limit = int(count - ids.size());
+        const auto statement = db::SearchStatement(m_ctx.db, db::SearchTable::Members, QString(), query);
+        auto q = statement ? m_ctx.db.select(statement->sql, statement->binds) : std::nullopt;
+        if (!q)
+            return std::nullopt;
+        int n = 0;
+        QVariant lastDate;
+        qint64 lastId = 0;
+        while (q->next()) {
+            ids.append(q->value(0).toInt());
+            lastId = q->value(0).toLongLong();
+            lastDate = q->value(1);
+            ++n;
+        }
+        m_newest.pageRead(lastDate, lastId, n == query.limit);
+    }
+    return ids;
+}
+
 QList<MemberListRow> MemberListRows(AppContext& ctx, const QVector<int>& ids) {
     QList<MemberListRow> rows;
     if (ids.isEmpty())

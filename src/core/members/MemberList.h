@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/db/NewestFirst.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -35,6 +37,23 @@ struct MemberFilter {
 // matching member (no limit); the rows themselves are read a page at a time with
 // MemberListRows(). std::nullopt when the database cannot be read.
 std::optional<QVector<int>> MemberListIds(AppContext& ctx, const MemberFilter& filter);
+
+// The same IDs in the same order, read a page at a time as the list scrolls: a keystroke costs
+// the first page, however many members match.
+class MemberListPages {
+public:
+    MemberListPages(AppContext& ctx, MemberFilter filter);
+    // Up to `count` IDs following those read before; fewer once the list ends. std::nullopt when
+    // the database cannot be read.
+    std::optional<QVector<int>> next(int count);
+
+private:
+    AppContext& m_ctx;
+    MemberFilter m_filter;
+    db::NewestFirstPages m_newest;
+    qint64 m_afterId = 0;
+    bool m_done = false;
+};
 
 struct MemberListRow {
     int id = -1;

@@ -84,20 +84,66 @@ bool ProductMatchesFilter(const ProductRow& row, const ProductFilter& filter) {
            row.initials.contains(text, Qt::CaseInsensitive) || row.code.contains(text, Qt::CaseInsensitive);
 }
 
-std::optional<QVector<int>> ListProductIds(AppContext& ctx, int listFilter, const ProductFilter& filter) {
+namespace {
+db::SqlPart listWhere(int listFilter) {
     db::SqlPart where{QStringLiteral("p.State = ?"),
                       {listFilter == kListOffShelf ? int(ProductOffShelf) : int(ProductOnSale)}};
     if (listFilter >= 0) {
-        where.sql += QStringLiteral(" AND p.PrdType = ?");
+        // One category's rows are few: found by category, not by walking the shop's newest first.
+        where.sql = QStringLiteral("+p.State = ? AND p.PrdType = ?");
         where.binds << listFilter;
     }
+    return where;
+}
+} // namespace
+
+std::optional<QVector<int>> ListProductIds(AppContext& ctx, int listFilter, const ProductFilter& filter) {
     QList<std::pair<int, int>> found;
-    if (!listIds(ctx, where, filter, found))
+    if (!listIds(ctx, listWhere(listFilter), filter, found))
         return std::nullopt;
     QVector<int> ids;
     ids.reserve(found.size());
     for (const auto& [id, category] : found)
         ids.append(id);
+    return ids;
+}
+
+ProductListPages::ProductListPages(AppContext& ctx, int listFilter, ProductFilter filter)
+    : m_ctx(ctx), m_listFilter(listFilter), m_filter(std::move(filter)),
+      m_newest(ctx.db, QStringLiteral("p.AddDate"), QStringLiteral("p.ID")) {}
+
+std::optional<QVector<int>> ProductListPages::next(int count) {
+    QVector<int> ids;
+    db::SqlPart fixed = listWhere(m_listFilter);
+    if (m_filter.property != 0) {
+        fixed.sql += QStringLiteral(" AND p.PrdProperty = ?");
+        fixed.binds << m_filter.property;
+    }
+    db::SearchQuery query;
+    query.select = QStringLiteral("SELECT p.ID, ") + m_newest.dateSelect() +
+                   QStringLiteral(" FROM tb_product p INNER JOIN tb_productTypes t ON p.PrdType = t.ID");
+    query.prefix = QStringLiteral("p.");
+    query.orderBy = m_newest.order();
+    while (ids.size() < count && !m_newest.done()) {
+        const db::SqlPart page = m_newest.condition();
+        query.where = {fixed.sql + QStringLiteral(" AND ") + page.sql, fixed.binds + page.binds};
+        query.limit = int(count - ids.size());
+        const auto statement =
+            db::SearchStatement(m_ctx.db, db::SearchTable::Products, m_filter.search, query);
+        auto q = statement ? m_ctx.db.select(statement->sql, statement->binds) : std::nullopt;
+        if (!q)
+            return std::nullopt;
+        int n = 0;
+        QVariant lastDate;
+        qint64 lastId = 0;
+        while (q->next()) {
+            ids.append(q->value(0).toInt());
+            lastId = q->value(0).toLongLong();
+            lastDate = q->value(1);
+            ++n;
+        }
+        m_newest.pageRead(lastDate, lastId, n == query.limit);
+    }
     return ids;
 }
 
@@ -113,7 +159,7 @@ std::optional<QVector<int>> ListCategoryProductIds(AppContext& ctx, const Catego
     QList<std::pair<int, int>> found;
     for (qsizetype from = 0; from < categories.size(); from += kCategoriesPerStatement) {
         const qsizetype n = std::min<qsizetype>(kCategoriesPerStatement, categories.size() - from);
-        db::SqlPart where{QStringLiteral("p.State = ? AND p.PrdType IN ("), {int(ProductOnSale)}};
+        db::SqlPart where{QStringLiteral("+p.State = ? AND p.PrdType IN ("), {int(ProductOnSale)}};
         for (qsizetype i = 0; i < n; ++i) {
             where.sql += i ? QStringLiteral(", ?") : QStringLiteral("?");
             where.binds << categories[from + i];

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/db/NewestFirst.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -51,6 +53,21 @@ bool ProductMatchesFilter(const ProductRow& row, const ProductFilter& filter);
 std::optional<QVector<int>> ListProductIds(AppContext& ctx, int listFilter, const ProductFilter& filter);
 std::optional<QVector<int>> ListCategoryProductIds(AppContext& ctx, const CategoryTree& tree, int categoryId,
                                                    const ProductFilter& filter);
+// ListProductIds' IDs in the same order, read a page at a time as the list scrolls: a list of
+// every product costs its first page.
+class ProductListPages {
+public:
+    ProductListPages(AppContext& ctx, int listFilter, ProductFilter filter);
+    // Up to `count` IDs following those read before; fewer once the list ends. std::nullopt when
+    // the database failed.
+    std::optional<QVector<int>> next(int count);
+
+private:
+    AppContext& m_ctx;
+    int m_listFilter;
+    ProductFilter m_filter;
+    db::NewestFirstPages m_newest;
+};
 // The rows of these products in the order given; products gone since are left out.
 QList<ProductRow> ProductRowsByIds(AppContext& ctx, const QVector<int>& ids);
 

@@ -112,12 +112,14 @@ void CMemManDlg::fillList() {
     m_totals->clear();
     m_totals->setText(MemberTotalsText(m_ctx));
     m_list->clear();
-    const auto ids = MemberListIds(m_ctx, {m_state->currentData().toInt(), m_search->text()});
-    if (!ids)
-        return;
-    // Rows removed or appended by hand, and members deleted by another till, must not shift
-    // which members come next.
-    m_list->setPagedIds(*ids, [this](const QVector<int>& chunk) {
+    // IDs are read a page at a time as the list scrolls. Rows removed or appended by hand, and
+    // members deleted by another till, must not shift which members come next.
+    auto pages = std::make_shared<MemberListPages>(
+        m_ctx, MemberFilter{m_state->currentData().toInt(), m_search->text()});
+    const auto more = [pages](int count) {
+        return pages->next(count).value_or(QVector<int>());
+    };
+    m_list->setPagedIds(more, [this](const QVector<int>& chunk) {
         QList<CListCtrlPlus::Row> rows;
         for (const MemberListRow& row : MemberListRows(m_ctx, chunk))
             rows.append({row.texts, row.id});

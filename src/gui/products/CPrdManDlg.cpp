@@ -172,19 +172,8 @@ void CPrdManDlg::list(int filter) {
     m_listedCategories.clear();
     const ProductFilter f = currentFilter();
     m_shownFilter = f;
-    std::optional<QVector<int>> ids;
-    if (filter >= 0) {
-        // A category lists its subcategories' products too, and so does "查询" afterwards.
-        const CategoryTree categories = CategoryTree::load(m_context);
-        const QList<int> covered = categories.subtree(filter);
-        m_listedCategories = QSet<int>(covered.cbegin(), covered.cend());
-        m_listedCategories.insert(filter);
-        ids = ListCategoryProductIds(m_context, categories, filter, f);
-    } else {
-        ids = ListProductIds(m_context, filter, f);
-    }
     // Rows are read a page at a time as the list scrolls.
-    m_list->setPagedIds(ids.value_or(QVector<int>()), [this](const QVector<int>& chunk) {
+    const auto rowsOf = [this](const QVector<int>& chunk) {
         QList<CListCtrlPlus::Row> rows;
         for (const ProductRow& row : ProductRowsByIds(m_context, chunk)) {
             // Changed since it was listed (another till, or this page's own editor).
@@ -192,7 +181,21 @@ void CPrdManDlg::list(int filter) {
                 rows.append({ProductColumns(row), row.id});
         }
         return rows;
-    });
+    };
+    if (filter >= 0) {
+        // A category lists its subcategories' products too, and so does "查询" afterwards. Its
+        // IDs, fewer than the shop's, are read at once.
+        const CategoryTree categories = CategoryTree::load(m_context);
+        const QList<int> covered = categories.subtree(filter);
+        m_listedCategories = QSet<int>(covered.cbegin(), covered.cend());
+        m_listedCategories.insert(filter);
+        m_list->setPagedIds(ListCategoryProductIds(m_context, categories, filter, f).value_or(QVector<int>()),
+                            rowsOf);
+        return;
+    }
+    // Every on-sale or off-shelf product: the IDs too are read a page at a time.
+    auto pages = std::make_shared<ProductListPages>(m_context, filter, f);
+    m_list->setPagedIds([pages](int count) { return pages->next(count).value_or(QVector<int>()); }, rowsOf);
 }
 
 void CPrdManDlg::setRowTexts(int row, const ProductRow& product) {

@@ -533,12 +533,36 @@ void CListCtrlPlus::setPagedSource(PageSource source, int pageSize) {
 void CListCtrlPlus::setPagedIds(QVector<int> ids, RowsOf rowsOf, int pageSize) {
     auto paged = std::make_shared<PagedIds>();
     paged->ids = std::move(ids);
+    setPagedIds(paged, std::move(rowsOf), pageSize);
+}
+
+void CListCtrlPlus::setPagedIds(MoreIds moreIds, RowsOf rowsOf, int pageSize) {
+    auto paged = std::make_shared<PagedIds>();
+    paged->more = std::move(moreIds);
+    setPagedIds(paged, std::move(rowsOf), pageSize);
+}
+
+void CListCtrlPlus::setPagedIds(const std::shared_ptr<PagedIds>& paged, RowsOf rowsOf, int pageSize) {
     setPagedSource(
         [paged, rowsOf = std::move(rowsOf)](int offset, int limit) {
+            // From the top again: the IDs read so far, then on.
             if (offset == 0)
                 paged->cursor = 0;
             QList<Row> page;
-            while (page.size() < limit && paged->cursor < paged->ids.size()) {
+            while (page.size() < limit) {
+                if (paged->cursor == paged->ids.size()) {
+                    if (!paged->more)
+                        break;
+                    const int asked = int(limit - page.size());
+                    const QVector<int> read = paged->more(asked);
+                    paged->ids += read;
+                    if (read.size() < asked) {
+                        paged->more = nullptr;
+                        paged->ids += paged->appended;
+                        paged->appended.clear();
+                    }
+                    continue;
+                }
                 const QVector<int> chunk = paged->ids.mid(paged->cursor, limit - page.size());
                 paged->cursor += chunk.size();
                 page += rowsOf(chunk);
@@ -550,7 +574,11 @@ void CListCtrlPlus::setPagedIds(QVector<int> ids, RowsOf rowsOf, int pageSize) {
 }
 
 void CListCtrlPlus::appendPagedId(int id) {
-    if (m_pagedIds)
+    if (!m_pagedIds)
+        return;
+    if (m_pagedIds->more)
+        m_pagedIds->appended.append(id);
+    else
         m_pagedIds->ids.append(id);
 }
 
@@ -572,8 +600,12 @@ void CListCtrlPlus::fetchAll() {
 }
 
 void CListCtrlPlus::refetch() {
-    if (m_model->source)
-        setPagedSource(m_model->source, m_model->pageSize);
+    if (!m_model->source)
+        return;
+    // The same IDs, when the source pages over them.
+    const std::shared_ptr<PagedIds> paged = m_pagedIds;
+    setPagedSource(m_model->source, m_model->pageSize);
+    m_pagedIds = paged;
 }
 
 } // namespace selvo::gui

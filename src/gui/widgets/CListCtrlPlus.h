@@ -96,6 +96,10 @@ public:
     // cursor of their own, so rows inserted or removed by hand do not shift which come next.
     using RowsOf = std::function<QList<Row>(const QVector<int>& ids)>;
     void setPagedIds(QVector<int> ids, RowsOf rowsOf, int pageSize = kDefaultPageSize);
+    // The same over IDs read as they are needed: `moreIds(n)` returns up to n IDs following
+    // those it returned before, fewer once there are no more.
+    using MoreIds = std::function<QVector<int>(int count)>;
+    void setPagedIds(MoreIds moreIds, RowsOf rowsOf, int pageSize = kDefaultPageSize);
     // Puts an ID behind those still to be read (while canFetchMore()).
     void appendPagedId(int id);
     bool isPaged() const;
@@ -125,14 +129,18 @@ signals:
     void checkChanged(int row, bool checked);
 
 private:
+    struct PagedIds;
+    void setPagedIds(const std::shared_ptr<PagedIds>& paged, RowsOf rowsOf, int pageSize);
     void updateFirstSelected();
     void widenForRows(int first, int last);
 
     ListModel* m_model;
     // The IDs setPagedIds() pages over, and the next one to read.
     struct PagedIds {
-        QVector<int> ids;
+        QVector<int> ids; // those read so far
         qsizetype cursor = 0;
+        MoreIds more;          // reads on; empty once every ID is read
+        QVector<int> appended; // appendPagedId() while IDs were still to be read
     };
     std::shared_ptr<PagedIds> m_pagedIds;
     std::array<int, kHighlightSlots> m_highlight;

@@ -1,0 +1,54 @@
+#include "core/db/NewestFirst.h"
+
+#include "core/db/Database.h"
+
+#include <utility>
+
+namespace selvo::db {
+
+NewestFirstPages::NewestFirstPages(const Database& db, QString dateColumn, QString idColumn)
+    : m_date(std::move(dateColumn)), m_id(std::move(idColumn)), m_postgres(db.engine() == Engine::Postgres) {}
+
+bool NewestFirstPages::readingNulls() const {
+    // Descending, PostgreSQL puts NULL first and SQLite last.
+    return (m_phase == 0) == m_postgres;
+}
+
+SqlPart NewestFirstPages::condition() const {
+    if (readingNulls()) {
+        if (!m_started)
+            return {m_date + QStringLiteral(" IS NULL"), {}};
+        return {m_date + QStringLiteral(" IS NULL AND ") + m_id + QStringLiteral(" < ?"), {m_lastId}};
+    }
+    if (!m_started)
+        return {m_date + QStringLiteral(" IS NOT NULL"), {}};
+    // A row value, so that the engine reads on along its index from that row.
+    const QString date = m_postgres ? QStringLiteral("CAST(? AS timestamp)") : QStringLiteral("?");
+    return {QStringLiteral("%1 IS NOT NULL AND (%1, %2) < (%3, ?)").arg(m_date, m_id, date),
+            {m_lastDate, m_lastId}};
+}
+
+QString NewestFirstPages::order() const {
+    return m_date + QStringLiteral(" DESC, ") + m_id + QStringLiteral(" DESC");
+}
+
+QString NewestFirstPages::dateSelect() const {
+    // SQLite hands back the stored value itself, of whatever type it was stored; PostgreSQL's
+    // text of a timestamp reads back exactly, where a QDateTime would pass through a time zone.
+    return m_postgres ? QStringLiteral("CAST(%1 AS TEXT)").arg(m_date) : m_date;
+}
+
+void NewestFirstPages::pageRead(const QVariant& lastDate, qint64 lastId, bool full) {
+    if (done())
+        return;
+    if (full) {
+        m_started = true;
+        m_lastDate = lastDate;
+        m_lastId = lastId;
+        return;
+    }
+    ++m_phase;
+    m_started = false;
+}
+
+} // namespace selvo::db

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "core/db/TextSearch.h"
+
+#include <QString>
+#include <QVariant>
+
+namespace selvo::db {
+
+class Database;
+
+// A list read a page at a time, newest first: ordered by `dateColumn DESC, idColumn DESC` as the
+// engine orders it (SQLite puts rows without a date last, PostgreSQL first). Each page starts
+// after the last row of the page before, not at a row number, so rows added or removed meanwhile
+// do not shift the pages, and a page deep down the list costs what the first one costs.
+class NewestFirstPages {
+public:
+    NewestFirstPages(const Database& db, QString dateColumn, QString idColumn);
+
+    // Everything has been read.
+    bool done() const { return m_phase >= 2; }
+    // The condition the next page's rows meet (to be joined with AND).
+    SqlPart condition() const;
+    // The order, for ORDER BY.
+    QString order() const;
+    // The date column as a page selects it, to pass to pageRead().
+    QString dateSelect() const;
+    // After each page: its last row's date (as dateSelect() read it) and ID, and whether the page
+    // held as many rows as were asked for (when not, the rows of this kind have all been read).
+    void pageRead(const QVariant& lastDate, qint64 lastId, bool full);
+
+private:
+    bool readingNulls() const;
+
+    QString m_date;
+    QString m_id;
+    bool m_postgres;
+    int m_phase = 0; // 0 and 1: the rows with a date and those without, in the engine's order
+    bool m_started = false;
+    QVariant m_lastDate;
+    qint64 m_lastId = 0;
+};
+
+} // namespace selvo::db
