@@ -1,5 +1,6 @@
 #include "TestShop.h"
 
+#include "core/db/Schema.h"
 #include "core/db/TextSearch.h"
 #include "core/members/MemberList.h"
 #include "core/members/MemberPicker.h"
@@ -202,6 +203,83 @@ private slots:
                          QList<int>(whole->cbegin(), whole->cend()));
             }
         }
+    }
+
+    // A shop from before the search index (version 5), and one whose SQLite index kept no
+    // positions (version 6): the upgrade makes the index from the rows already there.
+    void upgradeMakesTheIndex_data() {
+        QTest::addColumn<int>("from");
+        QTest::newRow("version 5") << 5;
+        QTest::newRow("version 6") << 6;
+    }
+    void upgradeMakesTheIndex() {
+        QFETCH(int, from);
+        TestShop shop;
+        QVERIFY2(shop.ok(), qPrintable(shop.error()));
+        db::Database& db = shop.ctx.db;
+        if (from == 6 && shop.isPostgres())
+            QSKIP("PostgreSQL's index is the same in both versions");
+        QStringList undo;
+        if (shop.isPostgres()) {
+            undo << QStringLiteral("DROP FUNCTION selvo_find_grams(text) CASCADE")
+                 << QStringLiteral("DROP FUNCTION selvo_find_key(text, text, text, text) CASCADE");
+        } else {
+            for (const char* index : {"tb_members_find", "tb_product_find"})
+                for (const char* drop : {"DROP TRIGGER %1_ai", "DROP TRIGGER %1_ad", "DROP TRIGGER %1_au",
+                                         "DROP TABLE %1_terms", "DROP TABLE %1"})
+                    undo << QString::fromLatin1(drop).arg(QLatin1String(index));
+        }
+        for (const QString& sql : undo)
+            QVERIFY2(db.exec(sql), qPrintable(db.lastError()));
+        // Rows the older program wrote.
+        for (int i = 0; i < 30; ++i) {
+            QVERIFY(db.exec(
+                QStringLiteral("INSERT INTO tb_members(TrueName, FirstSpell, MobilePhone, MemberCode, "
+                               "UserState) VALUES(?, ?, ?, ?, 0)"),
+                {QStringLiteral("老会员%1").arg(i), QStringLiteral("lhy"),
+                 QStringLiteral("1370000%1").arg(i, 4, 10, QLatin1Char('0')),
+                 QStringLiteral("8000000%1").arg(i, 3, 10, QLatin1Char('0'))}));
+            QVERIFY(shop.addProduct(QStringLiteral("OLD%1").arg(i), QStringLiteral("旧商品%1").arg(i), 1) >
+                    0);
+        }
+        if (from == 6) {
+            // The index as version 6 made it: trigrams without their positions.
+            for (const QString& ddl : db::SearchIndexDdl(db))
+                QVERIFY2(db.exec(QString(ddl).replace(QStringLiteral("detail = full"),
+                                                      QStringLiteral("detail = none"))),
+                         qPrintable(db.lastError()));
+        }
+        QVERIFY(db.exec(QStringLiteral("UPDATE tb_SchemaVersion SET Version = ?"), {from}));
+        QCOMPARE(db::migrate(db), db::MigrateResult::Ok);
+        QCOMPARE(db::schemaVersion(db), db::kSchemaVersion);
+        if (!shop.isPostgres())
+            QVERIFY(db.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'tb_members_find'"))
+                        ->toString()
+                        .contains(QStringLiteral("detail = full")));
+
+        // Old rows are found through the index, and so are rows written after the upgrade.
+        QVERIFY(shop.addMember(QStringLiteral("新会员"), QStringLiteral("13700009999")) > 0);
+        for (const char* raw : {"老会员1", "00000", "0000001", "000000", "137000", "lhy", "新会员", "旧商品2",
+                                "old1", "无此人"}) {
+            const QString text = QString::fromUtf8(raw);
+            for (const db::SearchTable table : {db::SearchTable::Members, db::SearchTable::Products}) {
+                const auto narrowed = db::IndexCondition(db, table, text);
+                QVERIFY(narrowed);
+                const QString tableName = table == db::SearchTable::Members ? QStringLiteral("tb_members")
+                                                                            : QStringLiteral("tb_product");
+                const db::SqlPart c = db::ContainsCondition(db, table, text);
+                QCOMPARE(ids(shop.ctx,
+                             QStringLiteral("SELECT ID FROM ") + tableName + QStringLiteral(" WHERE ") +
+                                 narrowed->sql + QStringLiteral(" AND ") + c.sql +
+                                 QStringLiteral(" ORDER BY ID"),
+                             narrowed->binds + c.binds),
+                         ids(shop.ctx,
+                             QStringLiteral("SELECT ID FROM ") + tableName + QStringLiteral(" WHERE ") +
+                                 c.sql + QStringLiteral(" ORDER BY ID"),
+                             c.binds));
+            }
+        }
+        QCOMPARE(PickerMembers(shop.ctx, QStringLiteral("老会员25")).size(), 1);
     }
 
     // Rows written by any program, bypassing this one, are found (and no longer found) at once.

@@ -254,8 +254,37 @@ bool migrateTo6(Database& db) {
     return true;
 }
 
+// SQLite's search index keeps where in a row each trigram stands, so that a text's trigrams must
+// follow one another: a text repeating one common trigram ("0000000") no longer names every row
+// that holds it once. The index is made again, once, from the tables.
+bool migrateTo7(Database& db) {
+    if (db.engine() != Engine::Sqlite)
+        return true;
+    const auto made = db.scalar(
+        QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = 'tb_members_find'"));
+    if (!made)
+        return false;
+    if (made->toString().contains(QLatin1String("detail = full")))
+        return true; // made by this program's step 6 already
+    for (const char* index : {"tb_members_find", "tb_product_find"}) {
+        const QString name = QString::fromLatin1(index);
+        for (const QString& drop :
+             {QStringLiteral("DROP TRIGGER IF EXISTS %1_ai"), QStringLiteral("DROP TRIGGER IF EXISTS %1_ad"),
+              QStringLiteral("DROP TRIGGER IF EXISTS %1_au"), QStringLiteral("DROP TABLE IF EXISTS %1_terms"),
+              QStringLiteral("DROP TABLE IF EXISTS %1")}) {
+            if (!db.exec(drop.arg(name)))
+                return false;
+        }
+    }
+    for (const QString& ddl : SearchIndexDdl(db)) {
+        if (!db.exec(ddl))
+            return false;
+    }
+    return true;
+}
+
 using Step = bool (*)(Database&);
-const Step kSteps[] = {migrateTo1, migrateTo2, migrateTo3, migrateTo4, migrateTo5, migrateTo6};
+const Step kSteps[] = {migrateTo1, migrateTo2, migrateTo3, migrateTo4, migrateTo5, migrateTo6, migrateTo7};
 static_assert(std::size(kSteps) == kSchemaVersion, "one migration step per schema version");
 
 // Two tills starting on an empty shared database must not both create the schema: PostgreSQL

@@ -9,7 +9,7 @@ class Database;
 
 // The schema version this program writes. Older databases are upgraded at start-up;
 // a newer one is refused untouched.
-inline constexpr int kSchemaVersion = 6;
+inline constexpr int kSchemaVersion = 7;
 
 enum class MigrateResult { Ok, TooNew, Failed };
 

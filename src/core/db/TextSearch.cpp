@@ -2,8 +2,6 @@
 
 #include "core/db/Database.h"
 
-#include <QSet>
-
 #include <algorithm>
 
 namespace selvo::db {
@@ -84,18 +82,10 @@ std::optional<SqlPart> sqliteIndexCondition(Database& db, const TableInfo& info,
     const QString id = prefix + QStringLiteral("ID");
     const QString index = QString::fromLatin1(info.index);
     if (folded.size() >= 3) {
-        QSet<QString> seen;
-        QStringList terms;
-        for (qsizetype i = 0; i + 3 <= folded.size(); ++i) {
-            const QString tri = fromCodePoints(folded.constData() + i, 3);
-            if (!seen.contains(tri)) {
-                seen.insert(tri);
-                terms << quotedTerm(tri);
-            }
-        }
+        // One phrase: its trigrams one after another, as the text runs in the key.
         return SqlPart{id + QStringLiteral(" IN (SELECT rowid FROM ") + index + QStringLiteral(" WHERE ") +
                            index + QStringLiteral(" MATCH ?)"),
-                       {terms.join(QStringLiteral(" AND "))}};
+                       {quotedTerm(fromCodePoints(folded.constData(), folded.size()))}};
     }
     // One or two characters: every place they occur starts a trigram of the key (the key ends in
     // two line feeds), so the trigrams that begin with them find every row holding them.
@@ -312,7 +302,7 @@ QStringList SearchIndexDdl(const Database& db) {
         const QString table = QLatin1String(info.table);
         const QString index = QLatin1String(info.index);
         ddl << QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS %1 USING fts5(k, tokenize = 'trigram "
-                              "case_sensitive 1', detail = none, content = '')")
+                              "case_sensitive 1', detail = full, content = '')")
                    .arg(index)
             << QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS %1_terms USING fts5vocab(%1, 'row')")
                    .arg(index)
