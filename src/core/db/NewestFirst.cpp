@@ -6,8 +6,22 @@
 
 namespace selvo::db {
 
-NewestFirstPages::NewestFirstPages(const Database& db, QString dateColumn, QString idColumn)
-    : m_date(std::move(dateColumn)), m_id(std::move(idColumn)), m_postgres(db.engine() == Engine::Postgres) {}
+NewestFirstPages::NewestFirstPages(Database& db, QString from, QString dateColumn, QString idColumn)
+    : m_db(db), m_from(std::move(from)), m_date(std::move(dateColumn)), m_id(std::move(idColumn)),
+      m_postgres(db.engine() == Engine::Postgres) {
+    skipNullsWhenNone();
+}
+
+void NewestFirstPages::skipNullsWhenNone() {
+    if (done() || !readingNulls())
+        return;
+    // Unknown (the database failed): read them as usual.
+    const auto any =
+        m_db.scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 IS NULL LIMIT 1) s")
+                        .arg(m_from, m_date));
+    if (any && any->toInt() == 0)
+        ++m_phase;
+}
 
 bool NewestFirstPages::readingNulls() const {
     // Descending, PostgreSQL puts NULL first and SQLite last.
@@ -49,6 +63,7 @@ void NewestFirstPages::pageRead(const QVariant& lastDate, qint64 lastId, bool fu
     }
     ++m_phase;
     m_started = false;
+    skipNullsWhenNone();
 }
 
 } // namespace selvo::db

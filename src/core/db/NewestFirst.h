@@ -15,7 +15,8 @@ class Database;
 // do not shift the pages, and a page deep down the list costs what the first one costs.
 class NewestFirstPages {
 public:
-    NewestFirstPages(const Database& db, QString dateColumn, QString idColumn);
+    // `from` names the table as the statements do ("tb_product p"), for the rows without a date.
+    NewestFirstPages(Database& db, QString from, QString dateColumn, QString idColumn);
 
     // Everything has been read.
     bool done() const { return m_phase >= 2; }
@@ -31,7 +32,11 @@ public:
 
 private:
     bool readingNulls() const;
+    // Rows without a date are rare: their part of the list is skipped when there are none.
+    void skipNullsWhenNone();
 
+    Database& m_db;
+    QString m_from;
     QString m_date;
     QString m_id;
     bool m_postgres;

@@ -111,7 +111,7 @@ std::optional<QVector<int>> MemberListIds(AppContext& ctx, const MemberFilter& f
 
 MemberListPages::MemberListPages(AppContext& ctx, MemberFilter filter)
     : m_ctx(ctx), m_filter(std::move(filter)),
-      m_newest(ctx.db, QStringLiteral("AddDate"), QStringLiteral("ID")) {
+      m_newest(ctx.db, QStringLiteral("tb_members"), QStringLiteral("AddDate"), QStringLiteral("ID")) {
     m_filter.text = m_filter.text.trimmed();
 }
 

@@ -110,7 +110,7 @@ std::optional<QVector<int>> ListProductIds(AppContext& ctx, int listFilter, cons
 
 ProductListPages::ProductListPages(AppContext& ctx, int listFilter, ProductFilter filter)
     : m_ctx(ctx), m_listFilter(listFilter), m_filter(std::move(filter)),
-      m_newest(ctx.db, QStringLiteral("p.AddDate"), QStringLiteral("p.ID")) {}
+      m_newest(ctx.db, QStringLiteral("tb_product p"), QStringLiteral("p.AddDate"), QStringLiteral("p.ID")) {}
 
 std::optional<QVector<int>> ProductListPages::next(int count) {
     QVector<int> ids;
