@@ -30,9 +30,10 @@ TableInfo infoOf(SearchTable table) {
 constexpr int kMaxShortTerms = 400;
 constexpr qint64 kMaxShortRows = 20000;
 
+// Fetching a row the index names costs about this many rows read in order (measured at a million
+// rows: some 3.7 µs against 0.75 µs).
+constexpr qint64 kFetchCost = 5;
 // A probe that finds this share of its rows matching calls the text common (per mille).
-// Fetching a row the index names costs about this many rows read in order.
-constexpr qint64 kFetchCost = 10;
 constexpr int kCommonPerMille = 10;
 
 // The key joins its columns with line feeds; a text holding one (or any other control character)
@@ -209,7 +210,7 @@ std::optional<SqlPart> SearchStatement(Database& db, SearchTable table, const QS
         return std::max<qint64>(0, top->toLongLong() - after);
     };
     // Reading on in order costs about limit * kProbeRows / found rows; fetching every row the
-    // index names about found * rows / kProbeRows, each some ten times the cost of one read in order.
+    // index names about found * rows / kProbeRows, each some five times the cost of one read in order.
     const auto readOnInOrder = [&](qint64 found, qint64 rows) {
         return found > 0 && qint64(query.limit) * kProbeRows * kProbeRows < kFetchCost * found * found * rows;
     };
