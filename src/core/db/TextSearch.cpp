@@ -189,18 +189,36 @@ std::optional<SqlPart> SearchStatement(Database& db, SearchTable table, const QS
         return SqlPart{query.select + joinWhere({base.sql}) + order + limit, base.binds};
 
     const SqlPart exact = fastExact(db, table, t, query.prefix);
-    // The kProbeRows rows that follow `after` in ID order (from the first row when it is 0).
+    // The kProbeRows rows that follow `after` in ID order (from the first row when it is 0), as
+    // a range of IDs worked out first: a range of known bounds is what lets each engine's planner
+    // see how few rows it holds (PostgreSQL would otherwise plan for a third of the table and
+    // start parallel workers for it).
+    std::optional<qint64> probeEnd;
+    {
+        db.clearLastError();
+        const QVariantList from = after > 0 ? QVariantList{after} : QVariantList{};
+        const auto bound = db.scalar(
+            QStringLiteral("SELECT ID FROM %1%2 ORDER BY ID LIMIT 1 OFFSET %3")
+                .arg(QLatin1String(info.table), after > 0 ? QStringLiteral(" WHERE ID > ?") : QString())
+                .arg(kProbeRows - 1),
+            from);
+        if (!bound && !db.lastError().isEmpty())
+            return std::nullopt;
+        if (bound)
+            probeEnd = bound->toLongLong(); // none: fewer rows than that, all of them
+    }
     const auto probe = [&](const QString& prefix) {
-        const QString from = after > 0 ? QStringLiteral(" WHERE ID > ?") : QString();
-        SqlPart part{QStringLiteral("%1ID <= coalesce((SELECT ID FROM %2%3 ORDER BY ID LIMIT 1 OFFSET %4), "
-                                    "2147483647)")
-                         .arg(prefix, QLatin1String(info.table), from)
-                         .arg(kProbeRows - 1),
-                     {}};
+        SqlPart part;
+        QStringList parts;
         if (after > 0) {
-            part.sql = QStringLiteral("%1ID > ? AND ").arg(prefix) + part.sql;
-            part.binds = {after, after};
+            parts << prefix + QStringLiteral("ID > ?");
+            part.binds << after;
         }
+        if (probeEnd) {
+            parts << prefix + QStringLiteral("ID <= ?");
+            part.binds << *probeEnd;
+        }
+        part.sql = parts.join(QStringLiteral(" AND "));
         return part;
     };
     const auto rowsAfter = [&]() -> std::optional<qint64> {
@@ -259,9 +277,27 @@ std::optional<SqlPart> SearchStatement(Database& db, SearchTable table, const QS
         where << narrowed->sql;
         binds += narrowed->binds;
     }
-    where << exact.sql;
-    binds += exact.binds;
-    return SqlPart{query.select + joinWhere(where) + order + limit, binds};
+    // Past PostgreSQL's search index, every row's key holds the text already: the plain condition
+    // alone decides, without working out the key once more.
+    const SqlPart decides =
+        narrowed && db.engine() == Engine::Postgres ? ContainsCondition(db, table, t, query.prefix) : exact;
+    where << decides.sql;
+    binds += decides.binds;
+    QString finalOrder = order;
+    if (narrowed && db.engine() == Engine::Postgres && !query.orderBy.isEmpty()) {
+        // The index has named the few rows to look at. PostgreSQL's planner would rather walk an
+        // index in the list's order and test row after row until the page is full, as it cannot
+        // tell how rare the text is; an order it has no index for keeps it to the search index.
+        QStringList terms;
+        for (const QString& term : query.orderBy.split(QLatin1Char(','))) {
+            QStringList words = term.trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            const QString direction = words.size() > 1 ? QLatin1Char(' ') + words.takeLast() : QString();
+            const QString expression = words.join(QLatin1Char(' '));
+            terms << QStringLiteral("coalesce(%1, %1)%2").arg(expression, direction);
+        }
+        finalOrder = QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
+    }
+    return SqlPart{query.select + joinWhere(where) + finalOrder + limit, binds};
 }
 
 QString SearchKeyExpression(SearchTable table, const QString& prefix) {

@@ -38,6 +38,7 @@ CSelvoApp::~CSelvoApp() {
     if (m_backup)
         m_backup->wait();
     m_mainWindow.reset();
+    m_checkpointer.reset();
     m_context.db.close();
 }
 
@@ -98,6 +99,7 @@ int CSelvoApp::start() {
         Messages::warn(nullptr, QStringLiteral("打开数据库失败！"));
         return 1;
     }
+    m_checkpointer = std::make_unique<db::Checkpointer>(m_context.db);
     startDailyBackup();
 
     m_boldFont = QFont(QStringList{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans"),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/db/Checkpointer.h"
 #include "core/store/AppContext.h"
 
 #include <QApplication>
@@ -42,6 +43,8 @@ private:
     QFont m_largeFont;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<CSelvoDlg> m_mainWindow;
+    // SQLite's log copied back into the database on a connection of its own, not by a sale.
+    std::unique_ptr<db::Checkpointer> m_checkpointer;
     // The day's first copy of a big database, made beside the login window.
     std::unique_ptr<QThread> m_backup;
     static constexpr qint64 kBackupAsideBytes = 64 * 1024 * 1024;
