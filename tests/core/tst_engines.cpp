@@ -3,6 +3,7 @@
 // the schema check.
 #include "TestShop.h"
 
+#include "core/db/Checkpointer.h"
 #include "core/db/Database.h"
 #include "core/db/Schema.h"
 #include "core/store/Startup.h"
@@ -33,6 +34,33 @@ private slots:
         QVERIFY2(m_shop->ok(), qPrintable(m_shop->error()));
     }
     void cleanup() { m_shop.reset(); }
+
+    // SQLite's log is copied back on another connection while the program writes, and handed back
+    // to the program's connection afterwards; nothing written is lost on the way.
+    void logCopiedBackOnAConnectionOfItsOwn() {
+        db::Database& db = m_shop->ctx.db;
+        const auto autocheckpoint = [&] {
+            return db.scalar(QStringLiteral("PRAGMA wal_autocheckpoint")).value_or(-1).toInt();
+        };
+        QVERIFY(db.exec(QStringLiteral("CREATE TABLE t_log (n integer)")));
+        {
+            db::Checkpointer checkpointer(db, 10);
+            QCOMPARE(checkpointer.running(), !m_shop->isPostgres());
+            if (m_shop->isPostgres())
+                return;
+            QCOMPARE(autocheckpoint(), 0);
+            for (int i = 0; i < 300; ++i)
+                QVERIFY(db::runTransaction(
+                    db, [&] { return db.exec(QStringLiteral("INSERT INTO t_log(n) VALUES(?)"), {i}); }));
+            QTRY_VERIFY(checkpointer.rounds() >= 2);
+        }
+        QCOMPARE(autocheckpoint(), 1000);
+        // Everything written is in the database file itself once the log is copied back.
+        QVERIFY(db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+        db::Database other;
+        QVERIFY(other.open(db.config()));
+        QCOMPARE(other.scalar(QStringLiteral("SELECT count(*) FROM t_log"))->toInt(), 300);
+    }
 
     // Whole-day filters, ordering and reading back, with values bound by dateTimeValue().
     void datesFilterSortAndReadBack() {
