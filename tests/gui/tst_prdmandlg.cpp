@@ -172,6 +172,28 @@ private slots:
             1);
     }
 
+    // A shop's whole list is read a page at a time as it scrolls: what another till deletes
+    // meanwhile is left out, and nothing is listed twice.
+    void wholeListIsReadAsItScrolls() {
+        Shop s;
+        QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
+        for (int i = 0; i < 450; ++i)
+            QVERIFY(s.shop.addProduct(QStringLiteral("B%1").arg(i, 4, 10, QLatin1Char('0')),
+                                      QStringLiteral("批量%1").arg(i), 1, 0, 0, s.daily) > 0);
+        Page p(s.shop.ctx);
+        CListCtrlPlus* list = p.page.list();
+        p.page.tree()->setCurrentItem(p.page.tree()->rootNode());
+        QCOMPARE(list->rowCount(), CListCtrlPlus::kDefaultPageSize);
+        QVERIFY(list->canFetchMore());
+        QVERIFY(s.shop.ctx.db.exec(QStringLiteral("DELETE FROM tb_product WHERE ID = ?"), {s.bread}));
+        list->fetchAll();
+        const QList<int> ids = listedIds(list);
+        QCOMPARE(ids.size(), 450 + 4);
+        QCOMPARE(QSet<int>(ids.cbegin(), ids.cend()).size(), ids.size());
+        QVERIFY(!ids.contains(s.bread));
+        QCOMPARE(ids.last(), s.odd); // the oldest
+    }
+
     void searchAndPropertyFilter() {
         Shop s;
         QVERIFY2(s.shop.ok(), qPrintable(s.shop.error()));
