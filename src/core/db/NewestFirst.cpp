@@ -42,14 +42,37 @@ SqlPart NewestFirstPages::condition() const {
             {m_lastDate, m_lastId}};
 }
 
-QString NewestFirstPages::order() const {
-    return m_date + QStringLiteral(" DESC, ") + m_id + QStringLiteral(" DESC");
-}
-
-QString NewestFirstPages::dateSelect() const {
-    // SQLite hands back the stored value itself, of whatever type it was stored; PostgreSQL's
-    // text of a timestamp reads back exactly, where a QDateTime would pass through a time zone.
-    return m_postgres ? QStringLiteral("CAST(%1 AS TEXT)").arg(m_date) : m_date;
+std::optional<QVector<int>> NewestFirstPages::next(SearchTable table, const QString& text, SearchQuery query,
+                                                   int count) {
+    QVector<int> ids;
+    // SQLite hands back the stored date itself, of whatever type it was stored; PostgreSQL's text
+    // of a timestamp reads back exactly, where a QDateTime would pass through a time zone.
+    const QString date = m_postgres ? QStringLiteral("CAST(%1 AS TEXT)").arg(m_date) : m_date;
+    query.select = QStringLiteral("SELECT %1, %2 ").arg(m_id, date) + query.select;
+    query.orderBy = m_date + QStringLiteral(" DESC, ") + m_id + QStringLiteral(" DESC");
+    query.byId = false;
+    const SqlPart fixed = query.where;
+    while (ids.size() < count && !done()) {
+        const SqlPart page = condition();
+        query.where = {fixed.sql.isEmpty() ? page.sql : fixed.sql + QStringLiteral(" AND ") + page.sql,
+                       fixed.binds + page.binds};
+        query.limit = int(count - ids.size());
+        const auto statement = SearchStatement(m_db, table, text, query);
+        auto q = statement ? m_db.select(statement->sql, statement->binds) : std::nullopt;
+        if (!q)
+            return std::nullopt;
+        int n = 0;
+        QVariant lastDate;
+        qint64 lastId = 0;
+        while (q->next()) {
+            ids.append(q->value(0).toInt());
+            lastId = q->value(0).toLongLong();
+            lastDate = q->value(1);
+            ++n;
+        }
+        pageRead(lastDate, lastId, n == query.limit);
+    }
+    return ids;
 }
 
 void NewestFirstPages::pageRead(const QVariant& lastDate, qint64 lastId, bool full) {

@@ -4,6 +4,9 @@
 
 #include <QString>
 #include <QVariant>
+#include <QVector>
+
+#include <optional>
 
 namespace selvo::db {
 
@@ -20,17 +23,17 @@ public:
 
     // Everything has been read.
     bool done() const { return m_phase >= 2; }
-    // The condition the next page's rows meet (to be joined with AND).
-    SqlPart condition() const;
-    // The order, for ORDER BY.
-    QString order() const;
-    // The date column as a page selects it, to pass to pageRead().
-    QString dateSelect() const;
-    // After each page: its last row's date (as dateSelect() read it) and ID, and whether the page
-    // held as many rows as were asked for (when not, the rows of this kind have all been read).
-    void pageRead(const QVariant& lastDate, qint64 lastId, bool full);
+    // Up to `count` IDs of the next rows `query` finds for `text` (as SearchStatement finds them),
+    // fewer once the list ends. The query's select is only its FROM part ("FROM tb_product p ...");
+    // its order and limit are set here. std::nullopt when the database failed.
+    std::optional<QVector<int>> next(SearchTable table, const QString& text, SearchQuery query, int count);
 
 private:
+    // The condition the next page's rows meet (to be joined with AND).
+    SqlPart condition() const;
+    // After each page: its last row's date (as selected) and ID, and whether the page held as
+    // many rows as were asked for (when not, the rows of this kind have all been read).
+    void pageRead(const QVariant& lastDate, qint64 lastId, bool full);
     bool readingNulls() const;
     // Rows without a date are rare: their part of the list is skipped when there are none.
     void skipNullsWhenNone();

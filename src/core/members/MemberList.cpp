@@ -141,30 +141,8 @@ std::optional<QVector<int>> MemberListPages::next(int count) {
         return ids;
     }
     // Newest registration first.
-    query.select = QStringLiteral("SELECT ID, ") + m_newest.dateSelect() + QStringLiteral(" FROM tb_members");
-    query.orderBy = m_newest.order();
-    const db::SqlPart state = query.where;
-    while (ids.size() < count && !m_newest.done()) {
-        const db::SqlPart page = m_newest.condition();
-        query.where = {state.sql.isEmpty() ? page.sql : state.sql + QStringLiteral(" AND ") + page.sql,
-                       state.binds + page.binds};
-        query.limit = int(count - ids.size());
-        const auto statement = db::SearchStatement(m_ctx.db, db::SearchTable::Members, QString(), query);
-        auto q = statement ? m_ctx.db.select(statement->sql, statement->binds) : std::nullopt;
-        if (!q)
-            return std::nullopt;
-        int n = 0;
-        QVariant lastDate;
-        qint64 lastId = 0;
-        while (q->next()) {
-            ids.append(q->value(0).toInt());
-            lastId = q->value(0).toLongLong();
-            lastDate = q->value(1);
-            ++n;
-        }
-        m_newest.pageRead(lastDate, lastId, n == query.limit);
-    }
-    return ids;
+    query.select = QStringLiteral("FROM tb_members");
+    return m_newest.next(db::SearchTable::Members, QString(), query, count);
 }
 
 QList<MemberListRow> MemberListRows(AppContext& ctx, const QVector<int>& ids) {

@@ -113,38 +113,16 @@ ProductListPages::ProductListPages(AppContext& ctx, int listFilter, ProductFilte
       m_newest(ctx.db, QStringLiteral("tb_product p"), QStringLiteral("p.AddDate"), QStringLiteral("p.ID")) {}
 
 std::optional<QVector<int>> ProductListPages::next(int count) {
-    QVector<int> ids;
     db::SqlPart fixed = listWhere(m_listFilter);
     if (m_filter.property != 0) {
         fixed.sql += QStringLiteral(" AND p.PrdProperty = ?");
         fixed.binds << m_filter.property;
     }
     db::SearchQuery query;
-    query.select = QStringLiteral("SELECT p.ID, ") + m_newest.dateSelect() +
-                   QStringLiteral(" FROM tb_product p INNER JOIN tb_productTypes t ON p.PrdType = t.ID");
+    query.select = QStringLiteral("FROM tb_product p INNER JOIN tb_productTypes t ON p.PrdType = t.ID");
     query.prefix = QStringLiteral("p.");
-    query.orderBy = m_newest.order();
-    while (ids.size() < count && !m_newest.done()) {
-        const db::SqlPart page = m_newest.condition();
-        query.where = {fixed.sql + QStringLiteral(" AND ") + page.sql, fixed.binds + page.binds};
-        query.limit = int(count - ids.size());
-        const auto statement =
-            db::SearchStatement(m_ctx.db, db::SearchTable::Products, m_filter.search, query);
-        auto q = statement ? m_ctx.db.select(statement->sql, statement->binds) : std::nullopt;
-        if (!q)
-            return std::nullopt;
-        int n = 0;
-        QVariant lastDate;
-        qint64 lastId = 0;
-        while (q->next()) {
-            ids.append(q->value(0).toInt());
-            lastId = q->value(0).toLongLong();
-            lastDate = q->value(1);
-            ++n;
-        }
-        m_newest.pageRead(lastDate, lastId, n == query.limit);
-    }
-    return ids;
+    query.where = fixed;
+    return m_newest.next(db::SearchTable::Products, m_filter.search, query, count);
 }
 
 std::optional<QVector<int>> ListCategoryProductIds(AppContext& ctx, const CategoryTree& tree, int categoryId,
