@@ -309,7 +309,7 @@ QStringList productCorpus(db::Database& db) {
 }
 
 // A list's page, as the list screens read them.
-constexpr int kListPage = 100;
+constexpr int kListPage = 200;
 
 struct Figures {
     double p50 = 0, p95 = 0, max = 0;
