@@ -132,12 +132,14 @@ bool Database::openSqlite() {
         // A new database is private to its owner whatever the umask; SQLite gives its journal
         // and WAL the mode of the database file.
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        } else if (errno != EEXIST) {
             m_lastError = QString::fromLocal8Bit(std::strerror(errno));
             m_openFailure = OpenFailure::CannotCreate;
             return false;
         }
-        ::close(fd);
+        // EEXIST: another till starting at the same moment made it; it is opened as it is.
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(file);
