@@ -1,7 +1,9 @@
 // Posting sales into a full shop: 1,000 five-line sales against 100,000 products and 200,000
 // members, timed one by one, each next to one durable commit on the same database (the floor any
-// posting pays: its one transaction's sync to disk). SELVO_PG (a libpq connection string) runs it
-// on a server instead.
+// posting pays: its one transaction's sync to disk). Twice: first with SQLite's own checkpoints
+// (a commit that passes the log's limit copies the log back itself), then as the program runs,
+// with the log copied back on a connection of its own. SELVO_PG (a libpq connection string) runs
+// it on a server instead.
 #include "CatalogueFixture.h"
 
 #include "core/db/Checkpointer.h"
