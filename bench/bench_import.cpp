@@ -5,7 +5,8 @@
 //
 //   SELVO_BENCH_PG=conninfo    also on PostgreSQL (SELVO_TEST_PG serves as well)
 //   SELVO_BENCH_ROWS=n         rows to import (default 10000)
-#include "core/db/ConnectionString.h"
+#include "BenchServer.h"
+
 #include "core/products/ProductImport.h"
 #include "core/store/AppContext.h"
 #include "core/store/Startup.h"
@@ -182,18 +183,11 @@ int main(int argc, char** argv) {
         std::printf("reading a %d-row .xls workbook: %.0f ms\n", sheet.totalRows(), t.nsecsElapsed() / 1e6);
     }
     bool ok = runEngine(std::nullopt, rows);
-    QString pgText = qEnvironmentVariable("SELVO_BENCH_PG");
-    if (pgText.trimmed().isEmpty())
-        pgText = qEnvironmentVariable("SELVO_TEST_PG");
-    if (!pgText.trimmed().isEmpty()) {
-        db::ConnectionConfig pg;
-        if (!db::ParsePgConnectionString(pgText, pg)) {
-            std::fprintf(stderr, "not a usable connection string: SELVO_BENCH_PG\n");
-            return 1;
-        }
+    std::optional<db::ConnectionConfig> pg;
+    if (!bench::BenchServer(pg))
+        return 1;
+    if (pg) {
         ok = runEngine(pg, rows) && ok;
-    } else {
-        std::printf("\n(no PostgreSQL: set SELVO_BENCH_PG to a libpq connection string)\n");
     }
     return ok ? 0 : 1;
 }

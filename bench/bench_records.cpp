@@ -10,7 +10,8 @@
 //
 // The shop is built once per size and kept: SQLite under /tmp/selvo-bench-records-N/, PostgreSQL
 // as the database selvo_bench_records_N (drop it with DROP DATABASE when done).
-#include "core/db/ConnectionString.h"
+#include "BenchServer.h"
+
 #include "core/db/DaySums.h"
 #include "core/sales/SalesRecords.h"
 #include "core/store/AppContext.h"
@@ -706,19 +707,12 @@ int main(int argc, char** argv) {
     const int runs = asRuns > 0 ? std::max(3, asRuns) : 9;
 
     bool ok = runEngine(size, runs, std::nullopt);
-    QString pgText = qEnvironmentVariable("SELVO_BENCH_PG");
-    if (pgText.trimmed().isEmpty())
-        pgText = qEnvironmentVariable("SELVO_TEST_PG");
-    if (!pgText.trimmed().isEmpty()) {
-        db::ConnectionConfig pg;
-        if (!db::ParsePgConnectionString(pgText, pg)) {
-            std::fprintf(stderr, "not a usable connection string: SELVO_BENCH_PG\n");
-            return 1;
-        }
+    std::optional<db::ConnectionConfig> pg;
+    if (!bench::BenchServer(pg))
+        return 1;
+    if (pg) {
         std::printf("\n");
         ok = runEngine(size, runs, pg) && ok;
-    } else {
-        std::printf("\n(no PostgreSQL: set SELVO_BENCH_PG to a libpq connection string)\n");
     }
     return ok ? 0 : 1;
 }

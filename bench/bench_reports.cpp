@@ -12,7 +12,8 @@
 //
 // The shop is built once per size and kept: under /tmp/selvo-bench-reports-<lines>-<topups>/ for
 // SQLite, as the database selvo_bench_reports_<lines>_<topups> on the server.
-#include "core/db/ConnectionString.h"
+#include "BenchServer.h"
+
 #include "core/db/DaySums.h"
 #include "core/members/MemberHistory.h"
 #include "core/sales/ProductStats.h"
@@ -295,17 +296,8 @@ bool openShop(AppContext& ctx, qint64 lines, qint64 topups, const std::optional<
               QTemporaryDir& confDir) {
     QString folder;
     if (pg) {
-        const QString name = QStringLiteral("selvo_bench_reports_%1_%2").arg(lines).arg(topups);
-        db::Database admin;
-        if (!admin.open(*pg)) {
-            std::fprintf(stderr, "cannot reach the server: %s\n", qPrintable(admin.lastError()));
-            return false;
-        }
-        if (!admin.scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = ?"), {name})
-                 ->toInt() &&
-            !exec(admin, QStringLiteral("CREATE DATABASE %1").arg(name)))
-            return false;
-        if (!WriteServerConf(confDir.path(), *pg, name))
+        if (!bench::KeptServerShop(*pg, QStringLiteral("selvo_bench_reports_%1_%2").arg(lines).arg(topups),
+                                   confDir.path()))
             return false;
         folder = confDir.path();
     } else {
@@ -469,18 +461,11 @@ int main(int argc, char** argv) {
     const int runs = int(envNumber("SELVO_BENCH_RUNS", 5));
     bool ok =
         qEnvironmentVariableIntValue("SELVO_BENCH_NO_SQLITE") || runEngine(lines, topups, runs, std::nullopt);
-    QString pgText = qEnvironmentVariable("SELVO_BENCH_PG");
-    if (pgText.trimmed().isEmpty())
-        pgText = qEnvironmentVariable("SELVO_TEST_PG");
-    if (!pgText.trimmed().isEmpty()) {
-        db::ConnectionConfig pg;
-        if (!db::ParsePgConnectionString(pgText, pg)) {
-            std::fprintf(stderr, "not a usable connection string: SELVO_BENCH_PG\n");
-            return 1;
-        }
+    std::optional<db::ConnectionConfig> pg;
+    if (!bench::BenchServer(pg))
+        return 1;
+    if (pg) {
         ok = runEngine(lines, topups, runs, pg) && ok;
-    } else {
-        std::printf("\n(no PostgreSQL: set SELVO_BENCH_PG to a libpq connection string)\n");
     }
     return ok ? 0 : 1;
 }

@@ -12,7 +12,8 @@
 //
 // The shop is built once per size and kept: /tmp/selvo-bench-search-<members>-<products>/ for
 // SQLite, the database selvo_bench_search_<members>_<products> on the server.
-#include "core/db/ConnectionString.h"
+#include "BenchServer.h"
+
 #include "core/db/TextSearch.h"
 #include "core/members/Member.h"
 #include "core/members/MemberList.h"
@@ -213,17 +214,9 @@ bool openShop(AppContext& ctx, const Sizes& size, const std::optional<db::Connec
               QTemporaryDir& confDir) {
     QString folder;
     if (pg) {
-        const QString name = QStringLiteral("selvo_bench_search_%1_%2").arg(size.members).arg(size.products);
-        db::Database admin;
-        if (!admin.open(*pg)) {
-            std::fprintf(stderr, "cannot reach the server: %s\n", qPrintable(admin.lastError()));
-            return false;
-        }
-        if (!admin.scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = ?"), {name})
-                 ->toInt() &&
-            !execOrSay(admin, QStringLiteral("CREATE DATABASE %1").arg(name)))
-            return false;
-        if (!WriteServerConf(confDir.path(), *pg, name))
+        if (!bench::KeptServerShop(
+                *pg, QStringLiteral("selvo_bench_search_%1_%2").arg(size.members).arg(size.products),
+                confDir.path()))
             return false;
         folder = confDir.path();
     } else {
@@ -496,18 +489,10 @@ int main(int argc, char** argv) {
     bool ok = true;
     if (!qEnvironmentVariableIsSet("SELVO_BENCH_NO_SQLITE"))
         ok = runEngine(size, plainEvery, std::nullopt);
-    QString pgText = qEnvironmentVariable("SELVO_BENCH_PG");
-    if (pgText.trimmed().isEmpty())
-        pgText = qEnvironmentVariable("SELVO_TEST_PG");
-    if (!pgText.trimmed().isEmpty()) {
-        db::ConnectionConfig pg;
-        if (!db::ParsePgConnectionString(pgText, pg)) {
-            std::fprintf(stderr, "not a usable connection string: SELVO_BENCH_PG\n");
-            return 1;
-        }
+    std::optional<db::ConnectionConfig> pg;
+    if (!bench::BenchServer(pg))
+        return 1;
+    if (pg)
         ok = runEngine(size, plainEvery, pg) && ok;
-    } else {
-        std::printf("\n(no PostgreSQL: set SELVO_BENCH_PG to a libpq connection string)\n");
-    }
     return ok ? 0 : 1;
 }

@@ -7,7 +7,8 @@
 //   SELVO_BENCH_PG=conninfo   also on PostgreSQL, with the database bench_search keeps there
 //                             (SELVO_TEST_PG serves as well)
 //   SELVO_BENCH_RUNS=n        starts per shop (default 7)
-#include "core/db/ConnectionString.h"
+#include "BenchServer.h"
+
 #include "core/db/Database.h"
 #include "core/store/Startup.h"
 
@@ -96,18 +97,12 @@ int main(int argc, char** argv) {
     measure("SQLite, a new empty shop", empty.path(), runs);
     measure("SQLite, 1,000,000 members and products", shop, runs);
 
-    QString pgText = qEnvironmentVariable("SELVO_BENCH_PG");
-    if (pgText.trimmed().isEmpty())
-        pgText = qEnvironmentVariable("SELVO_TEST_PG");
-    if (pgText.trimmed().isEmpty()) {
-        std::printf("\n(no PostgreSQL: set SELVO_BENCH_PG to a libpq connection string)\n");
-        return 0;
-    }
-    db::ConnectionConfig pg;
-    if (!db::ParsePgConnectionString(pgText, pg)) {
-        std::fprintf(stderr, "not a usable connection string: SELVO_BENCH_PG\n");
+    std::optional<db::ConnectionConfig> server;
+    if (!bench::BenchServer(server))
         return 1;
-    }
+    if (!server)
+        return 0;
+    const db::ConnectionConfig& pg = *server;
     QTemporaryDir emptyPg, bigPg;
     // A new database for the empty shop; the program's first start makes its tables.
     const QString emptyName =
