@@ -433,11 +433,15 @@ bool runEngine(const Sizes& size, int plainEvery, const std::optional<db::Connec
     // Saving a member or a product: is the value taken by another row (both sides trimmed)?
     std::printf("\nuniqueness checks on saving (median of 9, ms), this program | the plain statement:\n");
     const QString mobile =
-        db.scalar(QStringLiteral("SELECT MobilePhone FROM tb_members WHERE ID = 4321"))->toString();
+        db.scalar(
+              QStringLiteral("SELECT MobilePhone FROM tb_members WHERE ID <= 4321 ORDER BY ID DESC LIMIT 1"))
+            ->toString();
     const QString code =
-        db.scalar(QStringLiteral("SELECT PrdCode FROM tb_product WHERE ID = 4321"))->toString();
+        db.scalar(QStringLiteral("SELECT PrdCode FROM tb_product WHERE ID <= 4321 ORDER BY ID DESC LIMIT 1"))
+            ->toString();
     const QString name =
-        db.scalar(QStringLiteral("SELECT PrdName FROM tb_product WHERE ID = 4321"))->toString();
+        db.scalar(QStringLiteral("SELECT PrdName FROM tb_product WHERE ID <= 4321 ORDER BY ID DESC LIMIT 1"))
+            ->toString();
     MemberForm form;
     form.id = 1;
     form.trueName = QStringLiteral("新会员");
