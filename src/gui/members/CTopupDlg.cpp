@@ -3,7 +3,7 @@
 #include "core/members/Member.h"
 #include "core/members/Topup.h"
 #include "core/support/Money.h"
-#include "gui/app/CSelvoApp.h"
+#include "gui/app/AppFonts.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PostingOutcome.h"
@@ -26,15 +26,6 @@
 namespace selvo::gui {
 
 namespace {
-QFont largeFont() {
-    if (CSelvoApp* app = CSelvoApp::instance())
-        return app->largeFont();
-    QFont f;
-    f.setPixelSize(22);
-    f.setBold(true);
-    return f;
-}
-
 void colour(QWidget* w, const QColor& c) {
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, c);
@@ -101,7 +92,7 @@ CTopupDlg::CTopupDlg(AppContext& ctx, int memberId, QWidget* parent)
     modes->addWidget(m_deductRadio);
     modes->addStretch();
 
-    const QFont big = largeFont();
+    const QFont big = AppLargeFont();
     for (QWidget* w :
          {static_cast<QWidget*>(m_amount), static_cast<QWidget*>(m_bonus), static_cast<QWidget*>(m_total)}) {
         w->setFont(big);

@@ -5,6 +5,7 @@
 #include "core/store/Vocabulary.h"
 #include "core/support/Clock.h"
 #include "core/support/Money.h"
+#include "gui/app/AppFonts.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PostingOutcome.h"
@@ -12,7 +13,6 @@
 #include "gui/members/CSelUserDlg.h"
 #include "gui/members/CUserHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
-#include "gui/sales/SaleFonts.h"
 #include "gui/widgets/FieldParts.h"
 
 #include <QCheckBox>
@@ -49,7 +49,7 @@ CFastSaleDlg::CFastSaleDlg(AppContext& ctx, QWidget* parent)
     m_date->hide();
     // Shown once a member is chosen.
     m_history->hide();
-    m_amount->setFont(SaleBoldFont());
+    m_amount->setFont(AppBoldFont());
     SetTextColour(m_amount, kFieldRed);
     SetTextColour(m_points, kFieldRed);
 

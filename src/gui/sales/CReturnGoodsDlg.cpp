@@ -5,6 +5,7 @@
 #include "core/store/AppContext.h"
 #include "core/store/Vocabulary.h"
 #include "core/support/Money.h"
+#include "gui/app/AppFonts.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PostingOutcome.h"
@@ -15,7 +16,6 @@
 #include "gui/products/CSelPrdDlg.h"
 #include "gui/sales/CReturnSelOrder.h"
 #include "gui/sales/ReceiptPrinter.h"
-#include "gui/sales/SaleFonts.h"
 #include "gui/widgets/CListCtrlPlus.h"
 #include "gui/widgets/FieldParts.h"
 
@@ -72,10 +72,10 @@ CReturnGoodsDlg::CReturnGoodsDlg(AppContext& ctx, QWidget* parent)
                 m_cumulative, m_memberPoints, m_goods,  m_totalPoints, m_count};
     // The member's records open once the member histories exist.
     m_history->hide();
-    m_refund->setFont(SaleBoldFont());
+    m_refund->setFont(AppBoldFont());
     SetTextColour(m_refund, kFieldRed);
     SetTextColour(m_points, kFieldRed);
-    m_settle->setFont(SaleLargeFont());
+    m_settle->setFont(AppLargeFont());
     m_settle->setMinimumHeight(48);
     m_settle->setDefault(true);
 

@@ -6,6 +6,7 @@
 #include "core/support/Clock.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"
+#include "gui/app/AppFonts.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PostingOutcome.h"
@@ -21,7 +22,6 @@
 #include "gui/sales/CSaleHisDlg.h"
 #include "gui/sales/CSettlementDlg.h"
 #include "gui/sales/CTJPrdProfits.h"
-#include "gui/sales/SaleFonts.h"
 #include "gui/widgets/CEditPlus.h"
 #include "gui/widgets/CListCtrlPlus.h"
 #include "gui/widgets/CPrdTypeTree.h"
@@ -77,12 +77,12 @@ CSaleDlg::CSaleDlg(AppContext& ctx, const QString& dataFolder, QWidget* parent)
     setAccessibleName(QStringLiteral("销售"));
     m_search->setPlaceholder(searchHint());
     m_search->setSelectAllOnFocus(true);
-    m_amountDue->setFont(SaleBoldFont());
+    m_amountDue->setFont(AppBoldFont());
     // Wide enough, in the fonts used, for a whole mobile number and the figures.
     FitWidthTo(m_mobile, QStringLiteral("00000000000"));
     for (QLineEdit* figure : {m_balance, m_listTotal, m_amountDue})
         FitWidthTo(figure, QStringLiteral("￥00000.00"));
-    m_settle->setFont(SaleLargeFont());
+    m_settle->setFont(AppLargeFont());
     m_settle->setMinimumHeight(48);
     m_date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     m_date->setCalendarPopup(true);

@@ -5,10 +5,10 @@
 #include "core/store/Vocabulary.h"
 #include "core/support/Money.h"
 #include "core/support/Number.h"
+#include "gui/app/AppFonts.h"
 #include "gui/app/DialogParts.h"
 #include "gui/app/Messages.h"
 #include "gui/app/Toast.h"
-#include "gui/sales/SaleFonts.h"
 #include "gui/widgets/FieldParts.h"
 
 #include <QButtonGroup>
@@ -100,9 +100,9 @@ CSettlementDlg::CSettlementDlg(AppContext& ctx, int memberId, double amountDue, 
     setWindowTitle(QStringLiteral("结算帐单"));
     setAccessibleName(windowTitle());
 
-    m_amount->setFont(SaleBoldFont());
-    m_cash->setFont(SaleBoldFont());
-    m_extraCash->setFont(SaleBoldFont());
+    m_amount->setFont(AppBoldFont());
+    m_cash->setFont(AppBoldFont());
+    m_extraCash->setFont(AppBoldFont());
     SetTextColour(m_cash, kFieldRed);
     SetTextColour(m_extraCash, kFieldRed);
     SetTextColour(m_idHint, kFieldRed);

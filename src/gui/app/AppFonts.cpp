@@ -1,10 +1,10 @@
-#include "gui/sales/SaleFonts.h"
+#include "gui/app/AppFonts.h"
 
 #include "gui/app/CSelvoApp.h"
 
 namespace selvo::gui {
 
-QFont SaleBoldFont() {
+QFont AppBoldFont() {
     if (CSelvoApp* app = CSelvoApp::instance())
         return app->boldFont();
     QFont f;
@@ -12,7 +12,7 @@ QFont SaleBoldFont() {
     return f;
 }
 
-QFont SaleLargeFont() {
+QFont AppLargeFont() {
     if (CSelvoApp* app = CSelvoApp::instance())
         return app->largeFont();
     QFont f;
